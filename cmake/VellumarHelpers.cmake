@@ -1,0 +1,33 @@
+# vellumar_library(<name> DEPS <targets...>)
+# Builds every .cpp/.h of the current folder into one static library. Files are globbed so that
+# adding a unit to a folder needs no edit here.
+function(vellumar_library name)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
+                                        ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+                                        ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# vellumar_test(<name> DEPS <targets...>)
+# One GoogleTest executable per test folder, run by CTest with the offscreen platform so that
+# widget tests need no display.
+function(vellumar_test name)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
+                                        ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    file(GLOB support CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp
+                                        ${CMAKE_SOURCE_DIR}/tests/support/*.h)
+    add_executable(${name} ${sources} ${support})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest Qt6::Test)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_compile_definitions(${name} PRIVATE
+        VELLUMAR_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+        VELLUMAR_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+        TIMEOUT 300)
+endfunction()

@@ -1,0 +1,40 @@
+// Program entry: creates the modules in their fixed order behind a splash, then runs the message
+// loop. The process ends when the loop ends (or at once, when the control shell is missing).
+#include <QApplication>
+#include <QIcon>
+#include <memory>
+
+#include "app/DialogAboutUnit.h"
+#include "app/LanguagesData.h"
+#include "app/Main.h"
+#include "app/VellumarApplication.h"
+#include "app/ZarinLangData.h"
+#include "platform/Termination.h"
+
+int main(int argc, char** argv) {
+    VellumarApplication app(argc, argv);
+    std::unique_ptr<TZarinLang> zarinLang(CreateZarinLang());
+
+    auto languages = std::make_unique<TLanguages>();
+    app.setApplicationDisplayName(MainTexts()("Caption"));
+    app.setWindowIcon(QIcon(":/icons/mainicon.svg"));
+
+    auto splash = std::make_unique<TDialogAbout>();
+    splash->MakeSplash();
+    splash->show();
+    app.processEvents();
+
+    auto mainForm = std::make_unique<TMainForm>(app.arguments());
+    // Later modules are created here, in order: data module, report host, progress window,
+    // password dialog.
+
+    splash.reset();
+    mainForm->show();
+    mainForm->FormShow();
+
+    int code = 0;
+    if (!platform::terminationRequested())
+        code = app.exec();
+    mainForm.reset();  // saves the layout, also on the way out of a second instance
+    return code;
+}
