@@ -22,7 +22,7 @@ function(vellumar_test name)
                                         ${CMAKE_SOURCE_DIR}/tests/support/*.h)
     add_executable(${name} ${sources} ${support})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest Qt6::Test)
-    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tests/support)
     target_compile_definitions(${name} PRIVATE
         VELLUMAR_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
         VELLUMAR_BINARY_DIR="${CMAKE_BINARY_DIR}")

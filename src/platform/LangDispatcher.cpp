@@ -69,7 +69,7 @@ LangFileContents parseLangFile(const QByteArray& bytes) {
         if (eq <= 0 || section.isEmpty())
             continue;
         const QStringView key = line.left(eq).trimmed();
-        const QString value = unescape(line.mid(eq + 1));
+        const QString value = unescape(line.mid(eq + 1).trimmed());
         if (section.compare(QLatin1String("Languages"), Qt::CaseInsensitive) == 0) {
             bool ok = false;
             const int number = key.toInt(&ok);

@@ -9,6 +9,12 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <ostream>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QByteArray& b, std::ostream* os) { *os << '"' << b.toStdString() << '"'; }
+
 namespace testenv {
 
 class ScopedEnv {
@@ -39,6 +45,9 @@ public:
           FHome("VELLUMAR_HOME", FDir.path() + "/app") {
         QDir().mkpath(FDir.path() + "/registry");
         QDir().mkpath(FDir.path() + "/run");
+        // A runtime folder must be private, or Qt warns in every child process.
+        QFile::setPermissions(FDir.path() + "/run",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QDir().mkpath(FDir.path() + "/app");
     }
     QString path() const { return FDir.path(); }
