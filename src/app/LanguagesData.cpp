@@ -35,28 +35,25 @@ TLanguages::~TLanguages() {
 // a missing, mistyped or unknown language number is mended to the first language.
 void TLanguages::LoadActiveLanguage() {
     Registry registry(RootKey::HKEY_LOCAL_MACHINE);
-    if (!registry.KeyExists(kLanguageKey))
+    if (!registry.OpenKeyReadOnly(kLanguageKey))
         return;
-    bool activated = false;
     try {
-        if (registry.OpenKey(kLanguageKey, false))
-            activated = FDispatcher.setActiveLanguage(registry.ReadInteger(kLanguageValue));
+        if (FDispatcher.setActiveLanguage(registry.ReadInteger(kLanguageValue)))
+            return;
     } catch (const platform::Exception&) {
-        activated = false;
+        // missing or not an integer: mended below
     }
-    if (activated)
-        return;
     FDispatcher.setActiveLanguage(1);
     try {
-        if (registry.OpenKey(kLanguageKey, true))
-            registry.WriteInteger(kLanguageValue, 1);
+        StoreActiveLanguage(1);
     } catch (const platform::Exception&) {
-        // A read-only machine hive: language 1 is active for this run all the same.
+        // A read-only machine hive: language 1 serves this run all the same.
     }
 }
 
 void TLanguages::StoreActiveLanguage(int number) {
     Registry registry(RootKey::HKEY_LOCAL_MACHINE);
-    if (registry.OpenKey(kLanguageKey, true))
-        registry.WriteInteger(kLanguageValue, number);
+    if (!registry.OpenKey(kLanguageKey, true))
+        throw platform::ERegistryException(QStringLiteral("Failed to create key %1").arg(kLanguageKey));
+    registry.WriteInteger(kLanguageValue, number);
 }

@@ -27,6 +27,7 @@
 #include "catalog/Report.h"
 #include "platform/AppPaths.h"
 #include "platform/ControlShell.h"
+#include "platform/Exception.h"
 #include "platform/MessageBox.h"
 #include "platform/SingleInstance.h"
 #include "platform/Termination.h"
@@ -228,7 +229,8 @@ void TMainForm::BuildCatalogWindow() {
 
 void TMainForm::BuildPreviewPanel() {
     // A main window of its own, so that the preview toolbar has docks on every side.
-    PreviewPanel = new QMainWindow(this, Qt::Widget);
+    PreviewPanel = new QMainWindow(this);
+    PreviewPanel->setWindowFlags(Qt::Widget);  // the constructor always makes a top-level window
     PreviewPanel->setObjectName("PreviewPanel");
     frPreview = new PreviewArea(PreviewPanel);
     frPreview->setObjectName("frPreview");
@@ -259,9 +261,12 @@ void TMainForm::BuildActions() {
     BindViewToggle(CheckReportToolsEdit, &TMainForm::CheckReportToolsEditClick);
     BindViewToggle(CheckPreviewTools, &TMainForm::CheckPreviewToolsClick);
     BindViewToggle(ItemToolsPreview, &TMainForm::CheckPreviewToolsClick);
-    BindViewToggle(ReportForm->PopCheckShowTree, &TMainForm::CheckShowTreeClick);
-    BindViewToggle(ReportForm->PopCheckReportTools, &TMainForm::CheckReportToolsClick);
-    BindViewToggle(ReportForm->PopCheckReportToolsEdit, &TMainForm::CheckReportToolsEditClick);
+    // The catalog pop-up's mirrors ask; the handlers set every check mark themselves.
+    connect(ReportForm, &TReportForm::showTreeToggleRequested, this, &TMainForm::CheckShowTreeClick);
+    connect(ReportForm, &TReportForm::reportToolsToggleRequested, this,
+            &TMainForm::CheckReportToolsClick);
+    connect(ReportForm, &TReportForm::reportToolsEditToggleRequested, this,
+            &TMainForm::CheckReportToolsEditClick);
 
     // The preview's commands; the preview module binds what they do.
     LoadPreview = makeAction(this, "LoadPreview", "load");
@@ -552,7 +557,7 @@ void TMainForm::SetEditRights(bool Value) {
     tree->setDragDropMode(Value ? QAbstractItemView::DragOnly : QAbstractItemView::NoDragDrop);
     tree->setEditTriggers(Value ? QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked
                                 : QAbstractItemView::NoEditTriggers);
-    ReportForm->setCanEdit(Value);
+    ReportForm->SetCanEdit(Value);
     for (QAction* action : {ReportForm->NewReport, ReportForm->EditReport, ReportForm->DeleteReport,
                             ReportForm->RenameFolder, ReportForm->DeleteFolder, ReportForm->NewFolder})
         action->setEnabled(Value);

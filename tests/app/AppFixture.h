@@ -52,6 +52,7 @@ protected:
     // runtime folder of its own so that it is a first instance again.
     void freshRuntimeFolder() {
         runtimeFolders.push_back(std::make_unique<QTemporaryDir>());
+        runtimeEnv.reset();  // restore before the next one saves the value to restore
         runtimeEnv = std::make_unique<testenv::ScopedEnv>("XDG_RUNTIME_DIR",
                                                           runtimeFolders.back()->path());
     }

@@ -2,6 +2,7 @@
 // status-bar hint, and the layout and selected node kept between runs.
 #include <QApplication>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -103,13 +104,13 @@ TEST_F(AppTest, EditRightsSwitchSixActionsAndTheTreeButNotPlugIn) {
     form->SetEditRights(true);
     for (QAction* a : editing)
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
-    EXPECT_TRUE(catalog->canEdit());
+    EXPECT_TRUE(catalog->CanEdit());
     EXPECT_NE(catalog->twReports->dragDropMode(), QAbstractItemView::NoDragDrop);
 
     form->SetEditRights(false);
     for (QAction* a : editing)
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
-    EXPECT_FALSE(catalog->canEdit());
+    EXPECT_FALSE(catalog->CanEdit());
     EXPECT_EQ(catalog->twReports->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_EQ(catalog->twReports->dragDropMode(), QAbstractItemView::NoDragDrop);
     EXPECT_FALSE(catalog->PlugInReport->isEnabled());  // never touched

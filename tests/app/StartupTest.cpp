@@ -2,10 +2,12 @@
 // message the shell receives.
 #include <QDir>
 #include <QProcess>
+#include <QMenu>
 #include <QThread>
 
 #include "AppFixture.h"
 #include "platform/ControlShell.h"
+#include "platform/Exception.h"
 #include "platform/Registry.h"
 
 using platform::Registry;
