@@ -303,7 +303,7 @@ void TMainForm::BindViewToggle(QAction* item, void (TMainForm::*handler)()) {
 
 void TMainForm::BuildToolbars() {
     const auto& t = MainTexts();
-    auto makeToolbar = [this, &t](QMainWindow* window, const char* name) {
+    auto makeToolbar = [&t](QMainWindow* window, const char* name) {
         auto* bar = new QToolBar(t(name), window);
         bar->setObjectName(name);
         bar->setIconSize(QSize(16, 16));
@@ -401,6 +401,8 @@ void TMainForm::BuildMenus() {
     FileMenu->addActions({PageSetup, PrintPreview});
     FileMenu->addSeparator();
     FileMenu->addAction(ItemExit);
+    connect(FileMenu, &QMenu::aboutToShow, this,
+            [this] { KTS->setEnabled(!(DatabaseConnectedHook && DatabaseConnectedHook())); });
 
     EditMenu = bar->addMenu(t("EditMenu"));
     EditMenu->setObjectName("EditMenu");

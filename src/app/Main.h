@@ -52,6 +52,8 @@ public:
     void FormShow();
     std::function<void()> PrepareReportHostHook;
     std::function<void()> DataConnectHook;
+    // Whether the database is connected; "Переподключится" is offered only while it is not.
+    std::function<bool()> DatabaseConnectedHook;
     // Asked on closing; the window closes when it answers true (unset = true).
     std::function<bool()> ConfirmCloseHook;
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -169,4 +170,15 @@ TEST_F(AppTest, StoredSelectionOutsideTheTreeSelectsNothing) {
         auto form = startProgram();
         EXPECT_EQ(form->ReportForm->selectedNode(), nullptr);
     }
+}
+
+TEST_F(AppTest, ReconnectIsOfferedOnlyWhileDisconnected) {
+    auto form = startProgram();
+    bool connected = true;
+    form->DatabaseConnectedHook = [&] { return connected; };
+    emit form->FileMenu->aboutToShow();
+    EXPECT_FALSE(form->KTS->isEnabled());
+    connected = false;
+    emit form->FileMenu->aboutToShow();
+    EXPECT_TRUE(form->KTS->isEnabled());
 }
