@@ -112,7 +112,8 @@ void TDialogAbout::FillVersionLabels() {
     ProductName->setText(texts()("ProductFormat").arg(QString::fromUtf8(kProductName)));
     ProgramName->setText(QString::fromUtf8(kFileDescription));
     if (auto v = ParseProductVersion(QString::fromUtf8(kProductVersion)))
-        ProductVersion->setText(texts()("ProductVersionFormat").arg((*v)[0]).arg((*v)[1]).arg((*v)[2]));
+        ProductVersion->setText(
+            texts()("ProductVersionFormat").arg((*v)[0]).arg((*v)[1]).arg((*v)[2]));
 }
 
 void TDialogAbout::MakeSplash() {

@@ -54,6 +54,7 @@ void TLanguages::LoadActiveLanguage() {
 void TLanguages::StoreActiveLanguage(int number) {
     Registry registry(RootKey::HKEY_LOCAL_MACHINE);
     if (!registry.OpenKey(kLanguageKey, true))
-        throw platform::ERegistryException(QStringLiteral("Failed to create key %1").arg(kLanguageKey));
+        throw platform::ERegistryException(
+            QStringLiteral("Failed to create key %1").arg(kLanguageKey));
     registry.WriteInteger(kLanguageValue, number);
 }

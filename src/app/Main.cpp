@@ -34,7 +34,8 @@
 
 TMainForm* MainForm = nullptr;
 
-const QString TMainForm::kFormSection = QStringLiteral("\\Software\\TAMUR\\ZARIN_PRO\\Vellumar\\Form\\");
+const QString TMainForm::kFormSection =
+    QStringLiteral("\\Software\\TAMUR\\ZARIN_PRO\\Vellumar\\Form\\");
 const QString TMainForm::kToolbarSection =
     QStringLiteral("\\Software\\TAMUR\\ZARIN_PRO\\Vellumar\\ToolBars\\");
 
@@ -50,8 +51,9 @@ const platform::StringTable& MainTexts() {
             {"IDS_5", "Экспорт отчета"},
             {"IDS_6", "Печать отчета"},
             // The language switch only takes effect at the next start, so the operator is told.
-            {"Err1", "Язык интерфейса будет изменен при следующем запуске программы. "
-                     "Показать, как это сделать?"},
+            {"Err1",
+             "Язык интерфейса будет изменен при следующем запуске программы. "
+             "Показать, как это сделать?"},
             {"Err2", "Закройте программу и запустите ее снова: она откроется на выбранном языке."},
             {"FileMenu", "Файл"},
             {"EditMenu", "Редактирование"},
@@ -190,11 +192,16 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     FFormStorage->addStoredProperty({"SelectedTreeNode.Caption",
                                      [this] { return SelectedTreeNode->text(); },
                                      [this](const QString& v) { SelectedTreeNode->setText(v); }});
-    for (QAction* check : {CheckPreviewTools, CheckReportTools, CheckReportToolsEdit, CheckShowTree}) {
+    for (QAction* check :
+         {CheckPreviewTools, CheckReportTools, CheckReportToolsEdit, CheckShowTree}) {
         FFormStorage->addStoredProperty(
             {check->objectName() + ".Checked",
-             [check] { return check->isChecked() ? QStringLiteral("True") : QStringLiteral("False"); },
-             [check](const QString& v) { check->setChecked(v.compare("True", Qt::CaseInsensitive) == 0); }});
+             [check] {
+                 return check->isChecked() ? QStringLiteral("True") : QStringLiteral("False");
+             },
+             [check](const QString& v) {
+                 check->setChecked(v.compare("True", Qt::CaseInsensitive) == 0);
+             }});
     }
 
     FormCreate(arguments);
@@ -262,7 +269,8 @@ void TMainForm::BuildActions() {
     BindViewToggle(CheckPreviewTools, &TMainForm::CheckPreviewToolsClick);
     BindViewToggle(ItemToolsPreview, &TMainForm::CheckPreviewToolsClick);
     // The catalog pop-up's mirrors ask; the handlers set every check mark themselves.
-    connect(ReportForm, &TReportForm::showTreeToggleRequested, this, &TMainForm::CheckShowTreeClick);
+    connect(ReportForm, &TReportForm::showTreeToggleRequested, this,
+            &TMainForm::CheckShowTreeClick);
     connect(ReportForm, &TReportForm::reportToolsToggleRequested, this,
             &TMainForm::CheckReportToolsClick);
     connect(ReportForm, &TReportForm::reportToolsEditToggleRequested, this,
@@ -313,7 +321,8 @@ void TMainForm::BuildToolbars() {
     };
 
     ToolbarReport = makeToolbar(this, "ToolbarReport");
-    ToolbarReport->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea | Qt::RightToolBarArea);
+    ToolbarReport->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea |
+                                   Qt::RightToolBarArea);
     auto* historyMenu = new QMenu(ToolbarReport);
     for (int k = 0; k < 7; ++k) {
         auto* item = new QAction(t("HistoryPreview"), historyMenu);
@@ -332,7 +341,8 @@ void TMainForm::BuildToolbars() {
 
     ToolbarReportEdit = makeToolbar(this, "ToolbarReportEdit");
     ToolbarReportEdit->setAllowedAreas(ToolbarReport->allowedAreas());
-    ToolbarReportEdit->addActions({ReportForm->NewReport, ReportForm->EditReport, ReportForm->DeleteReport});
+    ToolbarReportEdit->addActions(
+        {ReportForm->NewReport, ReportForm->EditReport, ReportForm->DeleteReport});
     ToolbarReportEdit->hide();
 
     ToolbarPreview = makeToolbar(PreviewPanel, "ToolbarPreview");
@@ -408,7 +418,8 @@ void TMainForm::BuildMenus() {
     EditMenu->setObjectName("EditMenu");
     EditMenu->addActions({ReportForm->NewReport, ReportForm->EditReport, ReportForm->DeleteReport});
     EditMenu->addSeparator();
-    EditMenu->addActions({ReportForm->NewFolder, ReportForm->RenameFolder, ReportForm->DeleteFolder});
+    EditMenu->addActions(
+        {ReportForm->NewFolder, ReportForm->RenameFolder, ReportForm->DeleteFolder});
     EditMenu->addSeparator();
     EditMenu->addAction(ReportForm->PlugInReport);
 
@@ -557,11 +568,13 @@ void TMainForm::SetEditRights(bool Value) {
     QTreeWidget* tree = ReportForm->twReports;
     // Dragging starts only with rights; where a dragged report may land is the catalog's call.
     tree->setDragDropMode(Value ? QAbstractItemView::DragOnly : QAbstractItemView::NoDragDrop);
-    tree->setEditTriggers(Value ? QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked
+    tree->setEditTriggers(Value ? QAbstractItemView::EditKeyPressed |
+                                      QAbstractItemView::SelectedClicked
                                 : QAbstractItemView::NoEditTriggers);
     ReportForm->SetCanEdit(Value);
-    for (QAction* action : {ReportForm->NewReport, ReportForm->EditReport, ReportForm->DeleteReport,
-                            ReportForm->RenameFolder, ReportForm->DeleteFolder, ReportForm->NewFolder})
+    for (QAction* action :
+         {ReportForm->NewReport, ReportForm->EditReport, ReportForm->DeleteReport,
+          ReportForm->RenameFolder, ReportForm->DeleteFolder, ReportForm->NewFolder})
         action->setEnabled(Value);
     if (QTreeWidgetItem* node = ReportForm->selectedNode())
         ReportForm->twReportsChange(node);
@@ -601,7 +614,9 @@ bool TMainForm::SplitterCanResize(int NewSize) {
     return true;
 }
 
-void TMainForm::ShowApplicationHint(const QString& hint) { StatusPanel->setText(hint); }
+void TMainForm::ShowApplicationHint(const QString& hint) {
+    StatusPanel->setText(hint);
+}
 
 bool TMainForm::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
@@ -614,7 +629,9 @@ bool TMainForm::event(QEvent* event) {
 // ---------------------------------------------------------------------------------------------
 // Menu items
 
-void TMainForm::ItemExitClick() { close(); }
+void TMainForm::ItemExitClick() {
+    close();
+}
 
 void TMainForm::mnItemAboutClick() {
     TDialogAbout about(this);
@@ -641,9 +658,9 @@ void TMainForm::LanguageItemClick(int languageNumber) {
         return;
     platform::guardAction(this, [&] {
         if (platform::askYesNo(this, MainTexts()("Err1"), QString(""), platform::MsgResult::No))
-            platform::showMessage(this, {QString(""), MainTexts()("Err2"),
-                                         platform::MsgType::Information, platform::MsgButtons::Ok,
-                                         platform::MsgResult::Ok});
+            platform::showMessage(this,
+                                  {QString(""), MainTexts()("Err2"), platform::MsgType::Information,
+                                   platform::MsgButtons::Ok, platform::MsgResult::Ok});
         TLanguages::StoreActiveLanguage(languageNumber);
     });
 }

@@ -89,9 +89,9 @@ public:
     QMenu* PopupMenuPreView = nullptr;
     QAction* ItemToolsPreview = nullptr;
     QAction *LoadPreview = nullptr, *SavePreview = nullptr, *PrintPreview = nullptr,
-            *FindPreview = nullptr, *PageSetup = nullptr, *FirstPage = nullptr,
-            *PrevPage = nullptr, *NextPage = nullptr, *LastPage = nullptr, *ZoomIn = nullptr,
-            *ZoomOut = nullptr, *Miniature = nullptr, *PdfB = nullptr, *EmailB = nullptr;
+            *FindPreview = nullptr, *PageSetup = nullptr, *FirstPage = nullptr, *PrevPage = nullptr,
+            *NextPage = nullptr, *LastPage = nullptr, *ZoomIn = nullptr, *ZoomOut = nullptr,
+            *Miniature = nullptr, *PdfB = nullptr, *EmailB = nullptr;
     QToolButton* ExportPopup = nullptr;
     QMenu* ExportMenu = nullptr;
     QLineEdit* PageE = nullptr;
@@ -104,8 +104,8 @@ public:
     QMenu* LanguagesMenu = nullptr;  // hidden in the built-in layout
     QMenu* HelpMenu = nullptr;
     QAction *ItemServer = nullptr, *KTS = nullptr, *ItemExit = nullptr;
-    QAction *CheckShowTree = nullptr, *CheckReportTools = nullptr,
-            *CheckReportToolsEdit = nullptr, *CheckPreviewTools = nullptr;
+    QAction *CheckShowTree = nullptr, *CheckReportTools = nullptr, *CheckReportToolsEdit = nullptr,
+            *CheckPreviewTools = nullptr;
     QAction *ItemHelp = nullptr, *mnItemAbout = nullptr;
     QList<QAction*> LanguageItems;  // item n-1 is language n
 

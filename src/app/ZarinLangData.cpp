@@ -8,7 +8,8 @@
 TZarinLang* ZarinLang = nullptr;
 
 TZarinLang::TZarinLang(QObject* parent)
-    : QObject(parent), FDispatcher(TLanguages::builtInLanguageNames(), TLanguages::kDefaultLanguage) {
+    : QObject(parent),
+      FDispatcher(TLanguages::builtInLanguageNames(), TLanguages::kDefaultLanguage) {
     setObjectName("ZarinLang");
     const QString file =
         platform::resolvePathIgnoringCase(platform::appDir(), "lang/ZarinLang.sib");
@@ -19,7 +20,8 @@ TZarinLang::TZarinLang(QObject* parent)
 }
 
 TZarinLang::~TZarinLang() {
-    if (platform::LangDispatcher::installed(platform::LangDispatcher::Scope::Common) == &FDispatcher)
+    if (platform::LangDispatcher::installed(platform::LangDispatcher::Scope::Common) ==
+        &FDispatcher)
         platform::LangDispatcher::install(nullptr, platform::LangDispatcher::Scope::Common);
     if (ZarinLang == this)
         ZarinLang = nullptr;

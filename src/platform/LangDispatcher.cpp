@@ -126,7 +126,9 @@ std::optional<QString> LangDispatcher::fileText(const QString& window, const QSt
 void LangDispatcher::install(LangDispatcher* dispatcher, Scope scope) {
     installedDispatcher(scope) = dispatcher;
 }
-LangDispatcher* LangDispatcher::installed(Scope scope) { return installedDispatcher(scope); }
+LangDispatcher* LangDispatcher::installed(Scope scope) {
+    return installedDispatcher(scope);
+}
 
 StringTable::StringTable(QString window,
                          std::initializer_list<std::pair<const char*, const char*>> builtIn,
@@ -145,6 +147,8 @@ QString StringTable::operator()(const QString& key) const {
     return it != FBuiltIn.cend() ? *it : key;
 }
 
-QString StringTable::builtIn(const QString& key) const { return FBuiltIn.value(key); }
+QString StringTable::builtIn(const QString& key) const {
+    return FBuiltIn.value(key);
+}
 
 }  // namespace platform

@@ -25,12 +25,16 @@ ModalHandler& modalHandler() {
 // The common texts of every dialog: button and caption texts, translatable through the common
 // language file.
 const platform::StringTable& commonTexts() {
-    static const platform::StringTable table(
-        "TZarinLang",
-        {{"Ok", "OK"}, {"Yes", "&Да"}, {"No", "&Нет"}, {"Cancel", "Отмена"},
-         {"Error", "Ошибка"}, {"Warning", "Предупреждение"}, {"Information", "Информация"},
-         {"Confirmation", "Подтверждение"}},
-        platform::LangDispatcher::Scope::Common);
+    static const platform::StringTable table("TZarinLang",
+                                             {{"Ok", "OK"},
+                                              {"Yes", "&Да"},
+                                              {"No", "&Нет"},
+                                              {"Cancel", "Отмена"},
+                                              {"Error", "Ошибка"},
+                                              {"Warning", "Предупреждение"},
+                                              {"Information", "Информация"},
+                                              {"Confirmation", "Подтверждение"}},
+                                             platform::LangDispatcher::Scope::Common);
     return table;
 }
 
@@ -126,7 +130,11 @@ int runModal(QDialog& dialog) {
     return dialog.exec();
 }
 
-void setMessageHandler(MessageHandler handler) { messageHandler() = std::move(handler); }
-void setModalHandler(ModalHandler handler) { modalHandler() = std::move(handler); }
+void setMessageHandler(MessageHandler handler) {
+    messageHandler() = std::move(handler);
+}
+void setModalHandler(ModalHandler handler) {
+    modalHandler() = std::move(handler);
+}
 
 }  // namespace platform

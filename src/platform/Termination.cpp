@@ -31,10 +31,13 @@ void requestTermination() {
     // no loop runs yet is caught by the start-up code, which checks terminationRequested() before
     // it enters the loop. QCoreApplication::exit also ends nested (modal) loops.
     if (auto* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
-bool terminationRequested() { return state().requested; }
+bool terminationRequested() {
+    return state().requested;
+}
 
 void terminateProcessNow(int code) {
     if (state().onExitNow)
@@ -48,6 +51,8 @@ void setTerminationHandlers(std::function<void()> onRequest, std::function<void(
     state().onExitNow = std::move(onExitNow);
 }
 
-void resetTerminationState() { state().requested = false; }
+void resetTerminationState() {
+    state().requested = false;
+}
 
 }  // namespace platform

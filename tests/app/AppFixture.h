@@ -53,8 +53,8 @@ protected:
     void freshRuntimeFolder() {
         runtimeFolders.push_back(std::make_unique<QTemporaryDir>());
         runtimeEnv.reset();  // restore before the next one saves the value to restore
-        runtimeEnv = std::make_unique<testenv::ScopedEnv>("XDG_RUNTIME_DIR",
-                                                          runtimeFolders.back()->path());
+        runtimeEnv =
+            std::make_unique<testenv::ScopedEnv>("XDG_RUNTIME_DIR", runtimeFolders.back()->path());
     }
 
     testenv::Sandbox sandbox;

@@ -96,9 +96,9 @@ TEST_F(AppTest, SplitterRefusesCatalogWidthsUnder100) {
 TEST_F(AppTest, EditRightsSwitchSixActionsAndTheTreeButNotPlugIn) {
     auto form = startProgram();
     TReportForm* catalog = form->ReportForm;
-    const QList<QAction*> editing = {catalog->NewReport, catalog->EditReport, catalog->DeleteReport,
-                                     catalog->RenameFolder, catalog->DeleteFolder,
-                                     catalog->NewFolder};
+    const QList<QAction*> editing = {catalog->NewReport,    catalog->EditReport,
+                                     catalog->DeleteReport, catalog->RenameFolder,
+                                     catalog->DeleteFolder, catalog->NewFolder};
     catalog->PlugInReport->setEnabled(false);
     catalog->twReports->setCurrentItem(nullptr);
 
@@ -161,7 +161,8 @@ TEST_F(AppTest, StoredSelectionOutsideTheTreeSelectsNothing) {
         auto form = startProgram();
         nodeCount = form->ReportForm->nodeCount();
     }
-    for (const QString& stored : {QString::number(nodeCount), QStringLiteral("-1"), QStringLiteral("x")}) {
+    for (const QString& stored :
+         {QString::number(nodeCount), QStringLiteral("-1"), QStringLiteral("x")}) {
         SCOPED_TRACE(stored.toStdString());
         platform::Registry r(platform::RootKey::HKEY_LOCAL_MACHINE);
         ASSERT_TRUE(r.OpenKey(TMainForm::kFormSection, true));

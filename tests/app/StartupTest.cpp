@@ -1,8 +1,8 @@
 // Start-up rules: the language value, a second instance, the control-shell check and the
 // message the shell receives.
 #include <QDir>
-#include <QProcess>
 #include <QMenu>
+#include <QProcess>
 #include <QThread>
 
 #include "AppFixture.h"
@@ -169,7 +169,9 @@ TEST_F(AppTest, RunningShellReceivesMessage1623WithTheWindowAnd27518) {
     QProcess shell;
     shell.start(shellBinary, {"--log", log});
     ASSERT_TRUE(shell.waitForStarted());
-    for (int i = 0; i < 100 && !QFile::exists(platform::ControlShellLocator::socketPath("TfrmZarinShell")); ++i)
+    for (int i = 0;
+         i < 100 && !QFile::exists(platform::ControlShellLocator::socketPath("TfrmZarinShell"));
+         ++i)
         QThread::msleep(20);
 
     auto form = startProgram({"vellumar"});

@@ -10,7 +10,7 @@
 
 #include "catalog/Report.h"
 #include "platform/MessageBox.h"
-#include "support/TestEnv.h"
+#include "TestEnv.h"
 
 namespace {
 

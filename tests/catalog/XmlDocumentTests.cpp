@@ -6,7 +6,7 @@
 
 #include "platform/Exception.h"
 #include "platform/XmlDocument.h"
-#include "support/TestEnv.h"
+#include "TestEnv.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QDir>
 
 #include "platform/AppPaths.h"
-#include "support/TestEnv.h"
+#include "TestEnv.h"
 
 using testenv::Sandbox;
 using testenv::ScopedEnv;

@@ -11,7 +11,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Exception.h"
-#include "support/TestEnv.h"
+#include "TestEnv.h"
 
 using platform::EFileError;
 using platform::writeFileAtomically;

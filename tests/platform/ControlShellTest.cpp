@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "platform/ControlShell.h"
-#include "support/TestEnv.h"
+#include "TestEnv.h"
 
 using platform::ControlShellLocator;
 

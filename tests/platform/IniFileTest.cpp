@@ -6,7 +6,7 @@
 
 #include "platform/Exception.h"
 #include "platform/IniFile.h"
-#include "support/TestEnv.h"
+#include "TestEnv.h"
 
 using platform::EFileError;
 using platform::IniFile;

@@ -42,7 +42,8 @@ TEST(LangFile, ParsesSectionsLanguagesEscapesAndIgnoresNoise) {
     EXPECT_EQ(contents.texts.value(platform::LangFileContents::slot("TMainForm", "Dotted.Key.Hint"))
                   .value(2),
               "Hint");
-    EXPECT_FALSE(contents.texts.contains(platform::LangFileContents::slot("TMainForm", "NoLanguage")));
+    EXPECT_FALSE(
+        contents.texts.contains(platform::LangFileContents::slot("TMainForm", "NoLanguage")));
     EXPECT_FALSE(contents.texts.contains(platform::LangFileContents::slot("TMainForm", "Bad")));
     EXPECT_EQ(contents.texts.value(platform::LangFileContents::slot("Other", "IDS_1")).value(2),
               "other window");

@@ -2,20 +2,12 @@
 // accepts, and the errors it gives.
 #include <gtest/gtest.h>
 
+#include "TestEnv.h"
 #include "platform/RegFile.h"
 
 using namespace platform;
 
 namespace {
-
-QByteArray utf16(const QString& text) {
-    QByteArray out("\xFF\xFE", 2);
-    for (QChar c : text) {
-        out.append(char(c.unicode() & 0xFF));
-        out.append(char(c.unicode() >> 8));
-    }
-    return out;
-}
 
 RegValue str(const QString& name, const QString& text) {
     RegValue v;
@@ -62,7 +54,7 @@ TEST(RegFile, WritesTheEditorsExportForm) {
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TAMUR\\Empty]\r\n"
         "\r\n");
     const QByteArray bytes = serializeRegFile(tree);
-    EXPECT_EQ(bytes, utf16(expected));
+    EXPECT_EQ(bytes, testenv::utf16le(expected));
 
     const RegParseResult back = parseRegFile(bytes);
     ASSERT_TRUE(back.ok()) << back.error.toStdString();
@@ -86,7 +78,7 @@ TEST(RegFile, ReadsHandWrittenFiles) {
         "[-HKEY_CURRENT_USER\\Software\\OLD]\r\n"
         "\"ignored\"=\"inside a deleted key\"\r\n");
     // The same text as UTF-16LE, as UTF-8 with a byte-order mark and as plain UTF-8 with LF.
-    const QByteArray forms[] = {utf16(text), "\xEF\xBB\xBF" + text.toUtf8(),
+    const QByteArray forms[] = {testenv::utf16le(text), "\xEF\xBB\xBF" + text.toUtf8(),
                                 QString(text).replace("\r\n", "\n").toUtf8()};
     for (const QByteArray& bytes : forms) {
         const RegParseResult r = parseRegFile(bytes);

@@ -16,7 +16,7 @@
 #include "platform/Exception.h"
 #include "platform/RegFile.h"
 #include "platform/Registry.h"
-#include "support/TestEnv.h"
+#include "TestEnv.h"
 
 using namespace platform;
 using testenv::Sandbox;
@@ -30,15 +30,6 @@ QString errorOf(const std::function<void()>& action) {
         return e.Message();
     }
     return "(no error)";
-}
-
-QByteArray utf16(const QString& text) {
-    QByteArray out("\xFF\xFE", 2);
-    for (QChar c : text) {
-        out.append(char(c.unicode() & 0xFF));
-        out.append(char(c.unicode() >> 8));
-    }
-    return out;
 }
 
 struct stat statOf(const QString& path) {
@@ -234,9 +225,9 @@ TEST_F(RegistryTest, WritersShareTheHive) {
     // size, same time stamp.
     const struct stat before = statOf(hive());
     QByteArray edited = hiveBytes();
-    const QByteArray needle = utf16("after").mid(2);
+    const QByteArray needle = testenv::utf16le("after").mid(2);
     ASSERT_TRUE(edited.contains(needle));
-    edited.replace(needle, utf16("AFTER").mid(2));
+    edited.replace(needle, testenv::utf16le("AFTER").mid(2));
     Sandbox::writeFile(hive(), edited);
     setMtime(hive(), before.st_mtim);
     ASSERT_EQ(statOf(hive()).st_ino, before.st_ino);
@@ -275,7 +266,7 @@ TEST_F(RegistryTest, OldHiveIsCachedUntilTheFileChanges) {
     EXPECT_EQ(reg.ReadString("V"), "one");
 
     QByteArray other = hiveBytes();
-    other.replace(utf16("one").mid(2), utf16("two").mid(2));
+    other.replace(testenv::utf16le("one").mid(2), testenv::utf16le("two").mid(2));
     writeFileAtomically(hive(), other);
     setMtime(hive(), hourAgo);
     EXPECT_EQ(reg.ReadString("V"), "two");
@@ -295,7 +286,7 @@ TEST_F(RegistryTest, HandWrittenExportIsReadAndUnknownTypesSurviveRewrite) {
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TAMUR\\ZARIN_PRO\\Vellumar\\History]\r\n"
         "\"H1\"=\"Отчёт по событиям\"\r\n"
         "\r\n");
-    Sandbox::writeFile(hive(), utf16(text));
+    Sandbox::writeFile(hive(), testenv::utf16le(text));
 
     Registry reg(RootKey::HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(reg.OpenKey("SOFTWARE\\TAMUR\\ZARIN_PRO\\Vellumar", false));
@@ -312,8 +303,8 @@ TEST_F(RegistryTest, HandWrittenExportIsReadAndUnknownTypesSurviveRewrite) {
     reg.WriteString("H2", "new");
     const QByteArray after = hiveBytes();
     EXPECT_TRUE(after.contains(
-        utf16("\"Expand\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00\r\n").mid(2)));
-    EXPECT_TRUE(after.contains(utf16("\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n").mid(2)));
+        testenv::utf16le("\"Expand\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00\r\n").mid(2)));
+    EXPECT_TRUE(after.contains(testenv::utf16le("\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n").mid(2)));
     ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\TAMUR\\ZARIN_PRO\\Vellumar", false));
     EXPECT_EQ(reg.ReadBinaryData("Multi"), QByteArray("a\0\0\0b\0\0\0\0\0", 10));
 }

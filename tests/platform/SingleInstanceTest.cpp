@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "platform/SingleInstance.h"
-#include "support/TestEnv.h"
+#include "TestEnv.h"
 
 using platform::SingleInstanceGuard;
 

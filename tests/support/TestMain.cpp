@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QTemporaryDir sandbox;
     qputenv("VELLUMAR_REGISTRY_DIR", (sandbox.path() + "/registry").toUtf8());
     qputenv("XDG_RUNTIME_DIR", (sandbox.path() + "/run").toUtf8());
