@@ -6,6 +6,16 @@ function(vellumar_library name)
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
                                         ${CMAKE_CURRENT_SOURCE_DIR}/*.h
                                         ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+    list(FILTER sources INCLUDE REGEX "\\.(cpp|h|qrc)$")
+    set(compiled ${sources})
+    list(FILTER compiled INCLUDE REGEX "\\.cpp$")
+    if(NOT compiled)
+        # A folder that has no units yet still gives a target, so that others may name it.
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+        target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+        return()
+    endif()
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
@@ -18,6 +28,9 @@ function(vellumar_test name)
     cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
                                         ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    if(NOT sources)
+        return()  # a test folder without tests yet
+    endif()
     file(GLOB support CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp
                                         ${CMAKE_SOURCE_DIR}/tests/support/*.h)
     add_executable(${name} ${sources} ${support})
