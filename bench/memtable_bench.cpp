@@ -193,14 +193,14 @@ Fixture& fixture() {
 
 void BM_MemTableFilteredCount(benchmark::State& state) {
     Fixture& f = fixture();
-    f.table.SetFilteredFlag(true);
+    f.table.SetFiltered(true);
     int count = 0;
     for (auto _ : state) {
         f.table.SetFilter(Filter);  // a new text makes the cached count stale
         count = f.table.RecordCount();
         benchmark::DoNotOptimize(count);
     }
-    f.table.SetFilteredFlag(false);
+    f.table.SetFiltered(false);
     state.counters["matched"] = count;
     state.counters["sqlite_matched"] = double(f.sqliteCount());
     state.counters["records_per_s"] =

@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fromCp1251(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     SmallTable table;
     table.Open();
-    table.SetFilteredFlag(true);
+    table.SetFiltered(true);
     try {
         table.SetFilter(text);
     } catch (...) {

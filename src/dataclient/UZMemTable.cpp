@@ -644,6 +644,8 @@ void TZMemTable::SetFieldData(TField* field, const void* source) {
             if (src) {
                 uint16_t length;
                 std::memcpy(&length, src, 2);
+                // The source holds Size + 2 bytes; a larger count must not read past it.
+                length = uint16_t(std::min<int>(length, std::max(field->Size(), 0)));
                 setSlotRef(slot, FBlocks.Create(src + 2, length));
             }
             break;
@@ -770,9 +772,9 @@ void TZMemTable::firstAfterFilterChange() {
         First();
 }
 
-void TZMemTable::SetFiltered(bool value) {
+void TZMemTable::SetFilteredHook(bool value) {
     FFilterCountStale = true;
-    TDataSet::SetFiltered(value);
+    TDataSet::SetFilteredHook(value);
     firstAfterFilterChange();
 }
 

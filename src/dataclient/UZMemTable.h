@@ -115,7 +115,7 @@ protected:
     void InternalDelete() override;
     void InternalHandleException() override;
     void SetFilterText(const QString& text) override;
-    void SetFiltered(bool value) override;
+    void SetFilteredHook(bool value) override;
 
     // --- internal operations
     void CalcFieldOffset();

@@ -109,7 +109,7 @@ void TDataSet::BindFields(bool binding) {
 
 void TDataSet::updateCalcFlag() {
     FHasCalcFields = std::any_of(FFields.begin(), FFields.end(),
-                       [](const TField* f) { return f->FieldKind == fkCalculated; });
+                                 [](const TField* f) { return f->FieldKind == fkCalculated; });
 }
 
 // --- state and buffers

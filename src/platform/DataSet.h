@@ -129,7 +129,7 @@ public:
     const QString& Filter() const { return FFilterText; }
     void SetFilter(const QString& text) { SetFilterText(text); }
     bool Filtered() const { return FFiltered; }
-    void SetFilteredFlag(bool value) { SetFiltered(value); }
+    void SetFiltered(bool value) { SetFilteredHook(value); }
     bool AutoCalcFields = true;
 
     // --- controls
@@ -188,7 +188,7 @@ protected:
     virtual void InternalCancel() {}
     virtual void InternalHandleException();
     virtual void SetFilterText(const QString& text) { FFilterText = text; }
-    virtual void SetFiltered(bool value) { FFiltered = value; }
+    virtual void SetFilteredHook(bool value) { FFiltered = value; }
     virtual void DoOnNewRecord();
 
     // --- services for descendants

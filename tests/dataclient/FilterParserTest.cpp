@@ -158,7 +158,7 @@ TEST(FilterEvaluation, NullRulesComparisonsAndLogic) {
     ScopedFormatSettings regional(pointYmd());
     auto t = mixedTable();
     t->Open();
-    t->SetFilteredFlag(true);
+    t->SetFiltered(true);
     const EvalCase cases[] = {
         {"Name = ''", "2,3"},  // empty and null both read as null
         {"Name <> ''", "1,4,5"},
@@ -207,7 +207,7 @@ TEST(FilterEvaluation, ConversionErrorsReachTheHandler) {
     t->Open();
     CapturedErrors errors;
     t->SetFilter("Price > 'abc'");
-    t->SetFilteredFlag(true);
+    t->SetFiltered(true);
     EXPECT_EQ(t->RecordCount(), 4);  // null is below the text; the others fail and are accepted
     ASSERT_FALSE(errors.texts.isEmpty());
     EXPECT_EQ(errors.texts.first(), "'abc' is not a valid floating point value");

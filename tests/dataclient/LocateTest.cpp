@@ -68,7 +68,7 @@ TEST(Locate, FilterEventsAndErrors) {
     auto t = people();
     t->Open();
     t->SetFilter("Status = 2");
-    t->SetFilteredFlag(true);
+    t->SetFiltered(true);
     int before = 0, after = 0;
     t->BeforeScroll = [&](TDataSet*) { ++before; };
     t->AfterScroll = [&](TDataSet*) { ++after; };

@@ -111,7 +111,7 @@ TEST(MemTableNavigation, WalkCountsAndRecNoWithFilter) {
     EXPECT_EQ(t.FieldByName("Id")->AsInteger(), 1);
 
     t.SetFilter("Status = 2");
-    t.SetFilteredFlag(true);
+    t.SetFiltered(true);
     EXPECT_EQ(t.RecordCount(), 3);
     EXPECT_EQ(columnValues(t, "Id"), QStringList({"1", "3", "5"}));
     // RecNo is the physical position, also on the last accepted record after a failed Next.
@@ -126,7 +126,7 @@ TEST(MemTableNavigation, WalkCountsAndRecNoWithFilter) {
 
     t.SetFilter("Status = 1");
     EXPECT_EQ(t.RecordCount(), 2);  // the cached count follows the new text
-    t.SetFilteredFlag(false);
+    t.SetFiltered(false);
     EXPECT_EQ(t.RecordCount(), 6);
 }
 
@@ -142,7 +142,7 @@ TEST(MemTableNavigation, BookmarkOfRejectedRecordLeavesCursor) {
     EXPECT_EQ(t.CompareBookmarks(nullptr, fifth.constData()), -1);
     EXPECT_EQ(t.CompareBookmarks(nullptr, nullptr), 0);
     t.SetFilter("Status = 2");
-    t.SetFilteredFlag(true);
+    t.SetFiltered(true);
     t.SetRecNo(3);          // Id 5
     t.SetBookmark(second);  // Id 2 has status 1
     EXPECT_EQ(t.FieldByName("Id")->AsInteger(), 5);
@@ -350,7 +350,7 @@ TEST(MemTableFilter, FailedTextEmptyTextHandlerAndErrors) {
     FilledTable t(peopleColumns());
     addPeople(t);
     t.Open();
-    t.SetFilteredFlag(true);
+    t.SetFiltered(true);
     EXPECT_EQ(t.RecordCount(), 6);  // empty text accepts every record
     t.SetFilter("Status = ");       // incomplete: no tree, no error
     EXPECT_EQ(t.RecordCount(), 0);
@@ -361,7 +361,7 @@ TEST(MemTableFilter, FailedTextEmptyTextHandlerAndErrors) {
     t.OnFilterRecord = [](TDataSet* ds, bool& accept) {
         accept = ds->FieldByName("Id")->AsInteger() % 2 == 0;
     };
-    t.SetFilteredFlag(true);
+    t.SetFiltered(true);
     EXPECT_EQ(columnValues(t, "Id"), QStringList({"2", "4", "6"}));
     t.OnFilterRecord = nullptr;
 
@@ -375,10 +375,12 @@ TEST(MemTableFilter, FailedTextEmptyTextHandlerAndErrors) {
     // On a closed table the setters only store the value.
     t.Close();
     t.SetFilter("Status = 2");
-    t.SetFilteredFlag(false);
-    t.SetFilteredFlag(true);
+    t.SetFiltered(false);
+    t.SetFiltered(true);
     t.Open();
     EXPECT_EQ(t.RecordCount(), 3);
+    t.Close();
+    EXPECT_EQ(t.Blocks().LiveCount(), 0u);  // filter tests leave no reference behind
 }
 
 TEST(MemTableCalcFields, ComputedPerRecordAndFilterable) {
@@ -401,7 +403,7 @@ TEST(MemTableCalcFields, ComputedPerRecordAndFilterable) {
     t.Open();
     EXPECT_EQ(columnValues(t, "Label"), QStringList({"n1!", "n2!", "n3!", "n4!"}));
     t.SetFilter("Label = 'n3!'");
-    t.SetFilteredFlag(true);
+    t.SetFiltered(true);
     EXPECT_EQ(t.RecordCount(), 1);
     t.Close();
     EXPECT_EQ(t.Blocks().LiveCount(), 0u);  // calculated strings released with the buffers
