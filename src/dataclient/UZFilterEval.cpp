@@ -24,22 +24,6 @@ QString textOf(const FilterValue& v) {
     throw EVariantError("Could not convert variant of type (" + from + ") into type (" + to + ")");
 }
 
-double toDateTime(const FilterValue& v) {
-    switch (v.kind) {
-        case FilterValue::Date:
-        case FilterValue::Double:
-            return v.d;
-        case FilterValue::Text:
-            return StrToDateTime(textOf(v));
-        case FilterValue::Currency:
-            return double(v.i) / 10000.0;
-        case FilterValue::Bool:
-            return v.b ? -1 : 0;
-        default:
-            return double(v.i);
-    }
-}
-
 double toDouble(const FilterValue& v) {
     switch (v.kind) {
         case FilterValue::Date:
@@ -54,6 +38,11 @@ double toDouble(const FilterValue& v) {
         default:
             return double(v.i);
     }
+}
+
+// Only text reads differently as a date: through the date converter instead of the number one.
+double toDateTime(const FilterValue& v) {
+    return v.kind == FilterValue::Text ? StrToDateTime(textOf(v)) : toDouble(v);
 }
 
 int64_t toCurrency(const FilterValue& v) {

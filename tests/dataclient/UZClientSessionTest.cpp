@@ -223,8 +223,9 @@ TEST(TZClientLinks, RequestsArePolledUntilNothingIsPending) {
         ASSERT_TRUE(waitUntil([&] { return s.client.IsAccepted(); }));
         // 150 is not 268, so the request link polls once; 268 ends the polling.
         EXPECT_TRUE(s.command.DBSessionState());
-        if (!onReceiveLink)
+        if (!onReceiveLink) {
             ASSERT_TRUE(server.waitForLog("packet kind 11"));
+        }
         PacketPtr reply = s.command.ExecuteDirect(31);
         ASSERT_TRUE(reply);
         EXPECT_EQ(reply->Kind(), 268);
