@@ -1,6 +1,6 @@
 // The request table of ktsd: one handler per request kind. Keep-alive and poll produce nothing of
 // their own (the request link then answers with whatever is pending, or 268); the database-session
-// requests answer at once. Queries are refused until the query side runs them on SQLite.
+// requests answer at once; queries run on SQLite (KtsQuery.cpp).
 #include "KtsServer.h"
 
 namespace ktsd {
@@ -22,16 +22,11 @@ void installHandlers(Server& server) {
                                    QByteArray(1, char(server.options().sessionFlags))));
         return out;
     };
-    auto unsupported = [&server](const Packet& request) {
-        std::vector<PacketPtr> out;
-        out.push_back(server.Reply(request, -4));
-        return out;
-    };
+    auto query = [&server](const Packet& request) { return server.Query(request); };
     server.FHandlers = {
-        {wire::kKeepAlive, nothing},       {wire::kPoll, nothing},
-        {wire::kOpenDBSession, done},      {wire::kCloseDBSession, done},
-        {wire::kDBSessionState, state},    {wire::kQuery, unsupported},
-        {wire::kQueryRepair, unsupported}, {wire::kExecRepair, unsupported},
+        {wire::kKeepAlive, nothing},   {wire::kPoll, nothing},         {wire::kOpenDBSession, done},
+        {wire::kCloseDBSession, done}, {wire::kDBSessionState, state}, {wire::kQuery, query},
+        {wire::kQueryRepair, query},   {wire::kExecRepair, query},
     };
 }
 

@@ -1,6 +1,7 @@
 // ktsd: listener, sessions, links and the fault switches.
 #include "KtsServer.h"
 
+#include "KtsQuery.h"
 #include "platform/Cp1251.h"
 
 #include <arpa/inet.h>
@@ -68,9 +69,11 @@ bool Server::Start(QString* error) {
     if (sqlite3_open_v2(FOptions.database.toUtf8().constData(), &FDatabase,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
-        *error = QStringLiteral("cannot open database %1: %2")
-                     .arg(FOptions.database, QString::fromUtf8(sqlite3_errmsg(FDatabase)));
-        return false;
+        // The real server keeps serving logins when its database is away; so does ktsd.
+        log(QStringLiteral("cannot open database %1: %2")
+                .arg(FOptions.database, QString::fromUtf8(sqlite3_errmsg(FDatabase))));
+        sqlite3_close(FDatabase);
+        FDatabase = nullptr;
     }
     FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     int on = 1;
@@ -171,6 +174,30 @@ std::vector<PacketPtr> Server::Dispatch(const Packet& request) const {
     return handler->second(request);
 }
 
+std::vector<PacketPtr> Server::Query(const Packet& request) const {
+    std::vector<PacketPtr> out;
+    if (!FDatabase) {
+        out.push_back(Reply(request, -3));
+        return out;
+    }
+    QueryOptions options;
+    options.rowPacketSize = FOptions.rowPacketSize;
+    options.rowsOutOfOrder = FOptions.rowsOutOfOrder;
+    options.cutRow = FOptions.cutRow;
+    std::vector<ReplyPart> parts;
+    {
+        std::lock_guard guard(FQueryLock);
+        parts = runQuery(FDatabase, request.PayloadBytes(), options);
+    }
+    for (const ReplyPart& part : parts) {
+        PacketPtr reply = Reply(request, part.kind, part.payload);
+        reply->SetSequence(part.sequence);
+        reply->SetFinal(part.final ? wire::kFinalMark : 0);
+        out.push_back(std::move(reply));
+    }
+    return out;
+}
+
 std::shared_ptr<Session> Server::Join(const std::array<uint8_t, 16>& guid, bool* first) {
     std::lock_guard guard(FSessionsLock);
     auto& slot = FSessions[guid];
@@ -208,6 +235,7 @@ void Server::Serve(int socket, int number, QString peer) {
     const QString tag = QStringLiteral("#%1").arg(number);
     log(QStringLiteral("%1 connection from %2").arg(tag, peer));
     int received = 0;
+    int rowsSent = 0;
     auto readOne = [&]() -> PacketPtr {
         ReadOutcome in = readPacket(*link->connection);
         if (!in.packet) {
@@ -285,6 +313,11 @@ void Server::Serve(int socket, int number, QString peer) {
             answerPacket = buildPacket(serverName(), wire::kNothingPending, {}, randomKey());
         if (!link->Send(*answerPacket))
             break;
+        if (answerPacket->Kind() == wire::kResultRows && FOptions.dropAfterRows > 0 &&
+            ++rowsSent >= FOptions.dropAfterRows) {
+            log(QStringLiteral("%1 dropped after %2 row packets").arg(tag).arg(rowsSent));
+            break;
+        }
     }
     log(QStringLiteral("%1 closed after %2 packets").arg(tag).arg(received));
 }

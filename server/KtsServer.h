@@ -42,6 +42,10 @@ struct Options {
     QString corruptLogin;               // checksum | length | check | name | huge
     bool silent = false;                // answer the login, then nothing
     std::optional<int32_t> answerKind;  // answer every request with this kind
+    int rowPacketSize = 8192;           // payload bytes of a 134 packet
+    bool rowsOutOfOrder = false;        // send a result's replies last first
+    bool cutRow = false;                // end every result stream inside its last row
+    int dropAfterRows = 0;              // close a link after it sent this many 134 packets
 };
 
 // A link of a session that replies can be pushed to (a receive link).
@@ -68,7 +72,8 @@ public:
     explicit Server(Options options);
     ~Server();
 
-    // Opens the database and the listening socket; false with a message on failure.
+    // Opens the database (a failure is logged; queries then answer -3) and the listening socket;
+    // false with a message when it cannot listen.
     bool Start(QString* error);
     uint16_t BoundPort() const { return FBoundPort; }
     // Accepts links until the process ends.
@@ -78,6 +83,8 @@ public:
     PacketPtr Reply(const dataclient::Packet& request, int32_t kind,
                     const QByteArray& payload = {}) const;
     const Options& options() const { return FOptions; }
+    // The replies to a query request (kinds 5, 29, 30).
+    std::vector<PacketPtr> Query(const dataclient::Packet& request) const;
 
 private:
     void Serve(int socket, int number, QString peer);
@@ -92,7 +99,8 @@ private:
     std::map<int32_t, Handler> FHandlers;
     int FListener = -1;
     uint16_t FBoundPort = 0;
-    sqlite3* FDatabase = nullptr;  // the query side will run its SQL here
+    sqlite3* FDatabase = nullptr;   // none when it could not be opened: queries answer -3
+    mutable std::mutex FQueryLock;  // one statement at a time on FDatabase
 
     std::mutex FSessionsLock;
     std::map<std::array<uint8_t, 16>, std::weak_ptr<Session>> FSessions;  // guarded

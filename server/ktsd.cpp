@@ -25,7 +25,11 @@ const char kUsage[] =
     "  --close-after N         close each link after it received N packets (login included)\n"
     "  --corrupt-login WHAT    spoil the login reply: checksum|length|check|name|huge\n"
     "  --silent                answer the login, then nothing\n"
-    "  --answer-kind N         answer every request with kind N\n";
+    "  --answer-kind N         answer every request with kind N\n"
+    "  --row-packet-size N     payload bytes of a result row packet (default 8192)\n"
+    "  --rows-out-of-order     send a result's packets last first (rows before header)\n"
+    "  --cut-row               end every result stream inside its last row\n"
+    "  --drop-after-rows N     close a link after it sent N result row packets\n";
 
 bool number(const char* text, long low, long high, long* out) {
     char* end = nullptr;
@@ -89,6 +93,16 @@ int main(int argc, char** argv) {
         } else if (!std::strcmp(arg, "--answer-kind")) {
             needs(value && number(value, INT32_MIN, INT32_MAX, &n));
             options.answerKind = int32_t(n);
+        } else if (!std::strcmp(arg, "--row-packet-size")) {
+            needs(value && number(value, 1, 16 * 1024 * 1024, &n));
+            options.rowPacketSize = int(n);
+        } else if (!std::strcmp(arg, "--rows-out-of-order")) {
+            options.rowsOutOfOrder = true;
+        } else if (!std::strcmp(arg, "--cut-row")) {
+            options.cutRow = true;
+        } else if (!std::strcmp(arg, "--drop-after-rows")) {
+            needs(value && number(value, 1, 1000000, &n));
+            options.dropAfterRows = int(n);
         } else if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
             std::fputs(kUsage, stdout);
             return 0;

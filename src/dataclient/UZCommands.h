@@ -76,6 +76,9 @@ public:
 
 class TZDBCommand : public TZCommand {
     Q_OBJECT
+    // A running query waits on FEvent and sets FWaiting itself, under its FTableLock.
+    friend class TZTable;
+
 public:
     using TZCommand::TZCommand;
 

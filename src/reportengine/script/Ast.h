@@ -1,0 +1,170 @@
+// The syntax tree of a script, as the parser builds it and the resolver annotates it: every name
+// gets its binding (local slot, global slot, constant, routine, library function) once, so that
+// the interpreter never looks names up while running.
+// Thread contract: built on one thread; a resolved tree is read-only and may be shared by runs.
+#pragma once
+
+#include "platform/Variant.h"
+#include "reportengine/script/Lexer.h"
+#include "reportengine/script/VarOps.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace script {
+
+// Where a node starts: line and column for messages, offset and length of its first token for
+// the "near" text.
+struct Pos {
+    int Line = 0;
+    int Column = 0;
+    int Offset = 0;
+    int Length = 0;
+};
+
+enum class ExprKind {
+    Literal,     // Value
+    Name,        // Name
+    Unary,       // Op Left
+    Binary,      // Left Op Right
+    Call,        // Left(Args); Left is a Name or a Member; Op = KwIf marks IIF, which
+                 // evaluates only the chosen argument
+    Index,       // Left[Args]
+    Member,      // Left.Name
+    SetLiteral,  // [Args]; an element may be a Range
+    Range,       // Left..Right, only inside a set or a case label
+};
+
+// What a name stands for once resolved.
+enum class BindKind { Unresolved, Local, Global, Constant, Routine, Library, Host };
+
+struct Binding {
+    BindKind Kind = BindKind::Unresolved;
+    int Index = -1;  // slot, routine or library function number
+    int Depth = 0;   // for locals: how many enclosing routines up (0 = the current frame)
+    TypeKind Type = TypeKind::Variant;  // what assignment converts to
+    bool ReadOnly = false;              // constants and const parameters
+};
+
+struct Expr;
+using ExprPtr = std::unique_ptr<Expr>;
+
+struct Expr {
+    ExprKind Kind;
+    Pos At;
+    Tok Op = Tok::Invalid;
+    platform::Variant Value;
+    QString Name;
+    ExprPtr Left;
+    ExprPtr Right;
+    std::vector<ExprPtr> Args;
+    bool Parenthesized = false;  // a call written with parentheses, even empty ones
+    Binding Bound;
+};
+
+struct TypeRef {
+    QString Name;  // empty when not given (a parameter without a type is a Variant)
+    bool IsArray = false;
+    std::vector<std::pair<ExprPtr, ExprPtr>> Bounds;  // empty for an open (dynamic) array
+    std::unique_ptr<TypeRef> Element;
+    Pos At;
+};
+
+struct VarDecl {
+    QString Name;
+    TypeRef Type;
+    ExprPtr Init;
+    Pos At;
+    int Slot = -1;
+};
+
+struct ConstDecl {
+    QString Name;
+    TypeRef Type;
+    ExprPtr Value;
+    Pos At;
+    int Slot = -1;
+};
+
+enum class ParamMode { Value, Var, Const };
+
+struct Param {
+    QString Name;
+    TypeRef Type;
+    ParamMode Mode = ParamMode::Value;
+    ExprPtr Default;
+    Pos At;
+};
+
+enum class StmtKind {
+    Empty,
+    Compound,    // Body
+    Assign,      // Target := Value
+    Call,        // Value (a Name, Member, Call or Index expression standing alone)
+    If,          // if Cond then Then else Else
+    While,       // while Cond do Then
+    Repeat,      // repeat Body until Cond
+    For,         // for Target := Value to/downto Limit do Then
+    Case,        // case Cond of Branches else Body end
+    TryExcept,   // try Body except Handler end
+    TryFinally,  // try Body finally Handler end
+    Raise,       // raise [Value]
+    Exit,        // exit [(Value)]; Target is then the function's Result
+    Break,
+    Continue,
+    With,  // with Args do Then
+};
+
+struct Stmt;
+using StmtPtr = std::unique_ptr<Stmt>;
+
+struct CaseBranch {
+    std::vector<ExprPtr> Labels;  // values or Ranges
+    StmtPtr Body;
+};
+
+struct Stmt {
+    StmtKind Kind;
+    Pos At;
+    ExprPtr Target;
+    ExprPtr Value;
+    ExprPtr Cond;
+    ExprPtr Limit;
+    bool Downto = false;
+    StmtPtr Then;
+    StmtPtr Else;
+    std::vector<StmtPtr> Body;
+    std::vector<StmtPtr> Handler;
+    std::vector<CaseBranch> Branches;
+    std::vector<ExprPtr> Args;
+};
+
+struct Routine {
+    QString Name;
+    bool IsFunction = false;
+    std::vector<Param> Params;
+    TypeRef Result;
+    std::vector<VarDecl> Vars;
+    std::vector<ConstDecl> Consts;
+    std::vector<std::unique_ptr<Routine>> Nested;
+    StmtPtr Body;
+    Pos At;
+    // Filled by the resolver: the frame is parameters first, then Result, constants and locals.
+    int FrameSize = 0;
+    int ResultSlot = -1;
+    int Level = 1;  // 1 for routines of the program, one more per nesting
+    std::vector<TypeKind> SlotTypes;
+};
+
+struct Program {
+    QString Name;
+    QStringList Uses;
+    std::vector<VarDecl> Vars;
+    std::vector<ConstDecl> Consts;
+    std::vector<std::unique_ptr<Routine>> Routines;
+    StmtPtr Main;  // null when the script has no main block
+    QString Source;
+};
+
+}  // namespace script

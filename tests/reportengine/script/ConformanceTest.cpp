@@ -1,0 +1,215 @@
+// The conformance table of the script language: small programs and the exact lines they show, or
+// the error they stop with. Each row is one rule of the language; comments explain the rows whose
+// result is not obvious.
+#include "TestEnv.h"
+#include "platform/FormatSettings.h"
+#include "reportengine/script/Script.h"
+
+#include <gtest/gtest.h>
+
+using namespace script;
+
+namespace {
+
+struct Row {
+    const char* Name;
+    const char* Program;
+    const char* Output;  // ShowMessage lines joined by '|'
+    const char* Error;   // a part of the error message; empty when the run must succeed
+};
+
+const Row Rows[] = {
+    // Arithmetic and integer rules.
+    {"precedence", "begin ShowMessage(1 + 2 * 3 - 4 div 2) end.", "5", ""},
+    {"slash gives float", "begin ShowMessage(7 / 2); ShowMessage(6 / 3) end.", "3.5|2", ""},
+    // div and mod truncate toward zero; the sign of mod follows the dividend.
+    {"div mod signs",
+     "begin ShowMessage(Format('%d %d %d %d', [-7 div 2, -7 mod 2, 7 div -2, 7 mod -2])) end.",
+     "-3 -1 -3 1", ""},
+    {"div by zero", "var z: Integer; begin ShowMessage(1 div z) end.", "", "Деление на ноль"},
+    {"float div by zero", "begin ShowMessage(1 / 0) end.", "", "Деление на ноль"},
+    // 32-bit results widen to Int64 instead of wrapping...
+    {"integer widens", "var v: Variant; begin v := 2147483647; v := v + 1; ShowMessage(v) end.",
+     "2147483648", ""},
+    // ...but a typed Integer variable cannot hold the widened value.
+    {"integer variable overflow", "var i: Integer; begin i := 2147483647; i := i + 1 end.", "",
+     "Integer"},
+    {"int64 overflow", "var v: Int64; begin v := 9223372036854775807; v := v + 1 end.", "",
+     "Целочисленное переполнение"},
+    {"shl is 32-bit on Integer", "begin ShowMessage(1 shl 31); ShowMessage(1 shl 32) end.",
+     "-2147483648|1", ""},
+    {"bitwise on integers", "begin ShowMessage((6 and 3) + (6 or 1) + (6 xor 2) + not 0) end.",
+     "12", ""},
+    {"hex literal", "begin ShowMessage($FF + $10) end.", "271", ""},
+    {"round halves to even",
+     "begin ShowMessage(Format('%d %d %d', [Round(2.5), Round(3.5), Round(-2.5)])) end.", "2 4 -2",
+     ""},
+    // Strings.
+    {"index from 1", "var s: String; begin s := 'abc'; ShowMessage(s[1] + s[3]) end.", "ac", ""},
+    {"index out of range", "var s: String; begin s := 'abc'; ShowMessage(s[4]) end.", "",
+     "индекс 4 вне границ строки"},
+    {"assign a character", "var s: String; begin s := 'abc'; s[2] := 'X'; ShowMessage(s) end.",
+     "aXc", ""},
+    {"literal forms", "begin ShowMessage('It''s' + #65 + #$42 + Chr(67) + IntToStr(Ord('a'))) end.",
+     "It'sABC97", ""},
+    {"string functions",
+     "begin ShowMessage(UpperCase(Trim('  ab  ')) + LowerCase('CD') + Copy('hello', 2, 100) + "
+     "IntToStr(Length('четыре')) + IntToStr(Pos('z', 'abc'))) end.",
+     "ABcdello60", ""},
+    {"copy past the end", "begin ShowMessage('[' + Copy('abc', 5, 2) + ']') end.", "[]", ""},
+    {"string compare is ordinal", "begin ShowMessage(('a' < 'b') and ('B' < 'a')) end.", "True",
+     ""},
+    {"string plus number is numeric", "begin ShowMessage('2' + 3) end.", "5", ""},
+    {"format", "begin ShowMessage(Format('%5d|%-4s|%.2f|%x|%%', [42, 'ab', 3.14159, 255])) end.",
+     "   42|ab  |3.14|FF|%", ""},
+    // Logic. "and" and "or" short-circuit on a Boolean left side, so the right side may guard.
+    {"short circuit",
+     "var z: Integer; begin if (z <> 0) and (10 div z > 1) then ShowMessage('no') "
+     "else ShowMessage('guarded') end.",
+     "guarded", ""},
+    {"comparison needs parentheses", "var a: Integer; begin a := 2; ShowMessage(a > 1 and 3) end.",
+     "True", ""},
+    {"in with set", "begin ShowMessage((4 in [1, 3..5]) and not (6 in [1, 3..5])) end.", "True",
+     ""},
+    {"iif takes one branch", "var z: Integer; begin ShowMessage(IIF(z = 0, 'zero', 10 div z)) end.",
+     "zero", ""},
+    // case with strings and ranges.
+    {"case strings",
+     "var s: String; begin s := 'b'; case s of 'a': ShowMessage('A'); 'b', 'c': ShowMessage('BC') "
+     "else ShowMessage('other') end end.",
+     "BC", ""},
+    {"case ranges and else",
+     "var i: Integer; begin for i := 0 to 3 do case i of 1..2: ShowMessage('in'); else "
+     "ShowMessage(i) end end.",
+     "0|in|in|3", ""},
+    // Loops.
+    {"for downto and break continue",
+     "var i, s: Integer; begin for i := 10 downto 1 do begin if i = 8 then continue; if i = 5 "
+     "then break; s := s + i end; ShowMessage(s) end.",
+     "32", ""},
+    {"for bounds taken once",
+     "var i, n, c: Integer; begin n := 3; for i := 1 to n do begin n := 10; c := c + 1 end; "
+     "ShowMessage(c) end.",
+     "3", ""},
+    {"while and repeat",
+     "var i: Integer; begin while i < 5 do Inc(i, 2); repeat Dec(i) until i < 3; ShowMessage(i) "
+     "end.",
+     "2", ""},
+    // Routines.
+    {"var parameters",
+     "procedure Swap(var a, b: Integer); var t: Integer; begin t := a; a := b; b := t end; "
+     "var x, y: Integer; begin x := 1; y := 2; Swap(x, y); ShowMessage(Format('%d %d', [x, y])) "
+     "end.",
+     "2 1", ""},
+    {"value parameters are copies",
+     "procedure P(a: Integer); begin a := 5 end; var x: Integer; begin x := 1; P(x); "
+     "ShowMessage(x) end.",
+     "1", ""},
+    {"recursion and function name as result",
+     "function F(n: Integer): Int64; begin if n < 2 then F := 1 else F := n * F(n - 1) end; "
+     "begin ShowMessage(F(20)) end.",
+     "2432902008176640000", ""},
+    {"nested routine sees outer locals",
+     "function Outer(x: Integer): Integer; var k: Integer; procedure Bump; begin k := k + x end; "
+     "begin k := 1; Bump; Bump; Result := k end; begin ShowMessage(Outer(5)) end.",
+     "11", ""},
+    {"default parameter",
+     "function Twice(x: Integer = 21): Integer; begin Result := x * 2 end; "
+     "begin ShowMessage(Twice + Twice(1)) end.",
+     "44", ""},
+    {"exit with value",
+     "function F: Integer; begin Exit(7); Result := 1 end; begin ShowMessage(F) end.", "7", ""},
+    // Exceptions: finally runs on exit, on break and on errors.
+    {"try finally with exit",
+     "procedure P; begin try Exit; finally ShowMessage('finally') end; ShowMessage('after') end; "
+     "begin P; ShowMessage('done') end.",
+     "finally|done", ""},
+    {"try except message",
+     "begin try RaiseException('boom') except ShowMessage('caught ' + ExceptionMessage) end end.",
+     "caught boom", ""},
+    {"raise exception create",
+     "begin try raise Exception.Create('bad') except ShowMessage(ExceptionMessage) end end.", "bad",
+     ""},
+    {"finally then error goes on",
+     "begin try try StrToInt('x') finally ShowMessage('cleanup') end except ShowMessage('outer') "
+     "end end.",
+     "cleanup|outer", ""},
+    {"uncaught raise", "begin raise Exception.Create('stop here') end.", "", "stop here"},
+    // NULL propagation.
+    {"null propagates",
+     "var v: Variant; begin v := Null; ShowMessage(VarIsNull(v + 1)); ShowMessage(VarIsNull(v * "
+     "2)); ShowMessage(VarToStr(v) + '|') end.",
+     "True|True||", ""},
+    // Null is equal only to Null, and neither smaller nor greater than anything.
+    {"null comparisons",
+     "var v: Variant; begin v := Null; ShowMessage(Format('%s %s %s %s', [v = Null, v = 0, v < 1, "
+     "v > 1])) end.",
+     "True False False False", ""},
+    {"null condition fails", "var v: Variant; begin v := Null; if v then ShowMessage('x') end.", "",
+     "Null"},
+    // Dates move by days; the difference of two dates is days.
+    {"date arithmetic",
+     "var d: TDateTime; begin d := EncodeDate(2024, 2, 28) + 2; ShowMessage(FormatDateTime("
+     "'yyyy-mm-dd', d)); ShowMessage(d - EncodeDate(2024, 1, 1)) end.",
+     "2024-03-01|60", ""},
+    {"time of day",
+     "begin ShowMessage(FormatDateTime('dd/mm/yy hh:nn:ss', EncodeDate(2001, 2, 3) + 0.75)) end.",
+     "03.02.01 18:00:00", ""},
+    {"decode date through var parameters",
+     "var y, m, d: Word; begin DecodeDate(EncodeDate(2024, 2, 29), y, m, d); "
+     "ShowMessage(Format('%d %d %d %d %s', [y, m, d, DayOfWeek(EncodeDate(2024, 2, 29)), "
+     "IsLeapYear(1900)])) end.",
+     "2024 2 29 5 False", ""},
+    {"string editing",
+     "var s: String; begin s := 'abcdef'; Delete(s, 2, 3); Insert('XY', s, 2); "
+     "ShowMessage(s + ' ' + StringReplace('aAa', 'a', '-', [rfReplaceAll, rfIgnoreCase]) + ' ' + "
+     "QuotedStr('it''s') + ' ' + IntToStr(CompareText('ABC', 'abc'))) end.",
+     "aXYef --- 'it''s' 0", ""},
+    {"maths",
+     "begin ShowMessage(Format('%.1f %.1f %.0f %s', [Int(-2.7), Frac(2.75), Sqrt(16), "
+     "ValidInt('12x')])) end.",
+     "-2.0 0.8 4 False", ""},
+    // Typed variables convert on assignment.
+    {"typed assignment",
+     "var s: String; i: Integer; d: Double; begin s := 5; i := 2.5; d := 1; ShowMessage(s + "
+     "IntToStr(i)); ShowMessage(d / 4) end.",
+     "52|0.25", ""},
+    {"constants", "const N = 3; Title = 'n='; begin ShowMessage(Title + IntToStr(N * N)) end.",
+     "n=9", ""},
+    {"case-insensitive names", "VAR Abc: INTEGER; BEGIN abc := 1; SHOWMESSAGE(ABC) END.", "1", ""},
+    // Errors found before running.
+    {"unknown name", "begin ShowMessage(Nope) end.", "", "неизвестный идентификатор \"Nope\""},
+    {"assign to constant", "const C = 1; begin C := 2 end.", "", "нельзя изменить константу"},
+    {"too many arguments", "begin ShowMessage(1, 2) end.", "", "слишком много параметров"},
+    {"var argument must be a variable", "begin Inc(1) end.", "", "ожидается переменная"},
+};
+
+QString RunProgram(const char* program, QString* error) {
+    QStringList lines;
+    Script script;
+    script.ShowMessageHook = [&lines](const QString& text) { lines << text; };
+    try {
+        script.Compile(QString::fromUtf8(program));
+        script.Run();
+    } catch (const EScriptError& e) {
+        *error = e.Message();
+    }
+    return lines.join('|');
+}
+
+}  // namespace
+
+TEST(ConformanceTest, Table) {
+    platform::FormatSettings settings;  // '.' decimals, dd.mm.yyyy dates
+    platform::ScopedFormatSettings scoped(settings);
+    for (const Row& row : Rows) {
+        QString error;
+        const QString output = RunProgram(row.Program, &error);
+        EXPECT_EQ(output, QString::fromUtf8(row.Output)) << row.Name << ": " << error.toStdString();
+        if (*row.Error)
+            EXPECT_TRUE(error.contains(QString::fromUtf8(row.Error)))
+                << row.Name << ": " << error.toStdString();
+        else
+            EXPECT_TRUE(error.isEmpty()) << row.Name << ": " << error.toStdString();
+    }
+}
