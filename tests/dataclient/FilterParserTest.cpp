@@ -7,25 +7,14 @@
 #include <gtest/gtest.h>
 #include <QDate>
 
+#include "RegionalSettings.h"
+
 using namespace memtest;
 
 namespace {
 
-FormatSettings pointYmd() {
-    FormatSettings s;
-    s.DecimalSeparator = '.';
-    s.DateSeparator = '-';
-    s.ShortDateFormat = "yyyy-mm-dd";
-    return s;
-}
-
-FormatSettings commaDmy() {
-    FormatSettings s;
-    s.DecimalSeparator = ',';
-    s.DateSeparator = '.';
-    s.ShortDateFormat = "dd.mm.yyyy";
-    return s;
-}
+using testenv::commaDmy;
+using testenv::pointYmd;
 
 struct TreeCase {
     const char* filter;

@@ -9,27 +9,14 @@
 #include <gtest/gtest.h>
 #include <QDate>
 
+#include "RegionalSettings.h"
+
 using namespace platform;
 
 namespace {
 
-FormatSettings pointYmd() {
-    FormatSettings s;
-    s.DecimalSeparator = '.';
-    s.DateSeparator = '-';
-    s.TimeSeparator = ':';
-    s.ShortDateFormat = "yyyy-mm-dd";
-    return s;
-}
-
-FormatSettings commaDmy() {
-    FormatSettings s;
-    s.DecimalSeparator = ',';
-    s.DateSeparator = '.';
-    s.TimeSeparator = ':';
-    s.ShortDateFormat = "dd.mm.yyyy";
-    return s;
-}
+using testenv::commaDmy;
+using testenv::pointYmd;
 
 TDateTime date(int y, int m, int d) {
     TDateTime v = 0;
