@@ -22,6 +22,13 @@ Variant Variant::FromCurrency(double value) {
     return v;
 }
 
+Variant Variant::FromObject(QObject* object) {
+    Variant v;
+    v.FType = VarType::Object;
+    v.FData = QPointer<QObject>(object);
+    return v;
+}
+
 bool Variant::IsNumeric() const {
     switch (FType) {
         case VarType::Word:
@@ -61,6 +68,8 @@ QString Variant::TypeName(VarType type) {
             return "Array Byte";
         case VarType::Array:
             return "Array Variant";
+        case VarType::Object:
+            return "Object";
     }
     return "Unknown";
 }
@@ -159,7 +168,7 @@ TDateTime Variant::ToDateTime() const {
     if (FType == VarType::String)
         return StrToDateTime(std::get<QString>(FData));
     if (FType == VarType::Null || FType == VarType::Empty || FType == VarType::Bytes ||
-        FType == VarType::Array)
+        FType == VarType::Array || FType == VarType::Object)
         cannotConvert(VarType::Date);
     return ToDouble();
 }
@@ -201,7 +210,21 @@ const QList<Variant>& Variant::Items() const {
     return std::get<QList<Variant>>(FData);
 }
 
+QList<Variant>& Variant::MutableItems() {
+    if (FType != VarType::Array)
+        cannotConvert(VarType::Array);
+    return std::get<QList<Variant>>(FData);
+}
+
+QObject* Variant::ToObject() const {
+    if (FType != VarType::Object)
+        cannotConvert(VarType::Object);
+    return std::get<QPointer<QObject>>(FData).data();
+}
+
 bool Variant::operator==(const Variant& other) const {
+    if (FType == VarType::Object || other.FType == VarType::Object)
+        return FType == other.FType && ToObject() == other.ToObject();
     return FType == other.FType && FData == other.FData;
 }
 

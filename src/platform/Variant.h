@@ -1,8 +1,10 @@
 // A dynamically typed value with the conversions of the report scripts and the dataset framework:
 // unassigned, null, boolean, 16-bit unsigned, 32-bit and 64-bit integers, double, currency
 // (fixed point, four decimals), date-time, text, byte array and an array of values (the key list
-// of a record search). Failed conversions raise EVariantError (type to type) or EConvertError
-// (text that does not read as the value). Thread contract: a value type; no shared state.
+// of a record search), and a reference to a host object (guarded: it reads as nil once the object
+// is destroyed, never dangles). Failed conversions raise EVariantError (type to type) or
+// EConvertError (text that does not read as the value). Thread contract: a value type; no shared
+// state.
 #pragma once
 
 #include "platform/ConvertError.h"
@@ -10,6 +12,8 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <variant>
@@ -28,7 +32,8 @@ enum class VarType {
     Date,
     String,
     Bytes,
-    Array
+    Array,
+    Object
 };
 
 class Variant {
@@ -50,6 +55,8 @@ public:
         return v;
     }
     static Variant FromDateTime(TDateTime value);
+    // A reference to a host object; nullptr gives an object value that reads as nil.
+    static Variant FromObject(QObject* object);
     // Currency is kept as an integer count of 1/10000 units, like the platform's.
     static Variant FromCurrency(double value);
 
@@ -58,6 +65,7 @@ public:
     bool IsEmpty() const { return FType == VarType::Empty; }
     bool IsNullOrEmpty() const { return IsNull() || IsEmpty(); }
     bool IsArray() const { return FType == VarType::Array; }
+    bool IsObject() const { return FType == VarType::Object; }
     bool IsNumeric() const;  // boolean excluded
     bool IsOrdinal() const {
         return FType == VarType::Word || FType == VarType::Integer || FType == VarType::Int64;
@@ -73,6 +81,10 @@ public:
     QString ToString() const;
     QByteArray ToBytes() const;
     const QList<Variant>& Items() const;
+    // The items of an array for changing them in place (detached from other copies).
+    QList<Variant>& MutableItems();
+    // The referenced object; nullptr once it is destroyed. Raises EVariantError for non-objects.
+    QObject* ToObject() const;
 
     // The platform's name of the type, as error texts show it.
     static QString TypeName(VarType type);
@@ -86,7 +98,9 @@ private:
 
     VarType FType = VarType::Empty;
     // bool; integers and currency (scaled) as int64; double and date as double.
-    std::variant<std::monostate, bool, int64_t, double, QString, QByteArray, QList<Variant>> FData;
+    std::variant<std::monostate, bool, int64_t, double, QString, QByteArray, QList<Variant>,
+                 QPointer<QObject>>
+        FData;
 };
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include "reportengine/script/VarOps.h"
 
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct Pos {
     int Column = 0;
     int Offset = 0;
     int Length = 0;
+    bool InExpression = false;  // in an expression text of a text object, not in the script
 };
 
 enum class ExprKind {
@@ -34,10 +36,47 @@ enum class ExprKind {
     Member,      // Left.Name
     SetLiteral,  // [Args]; an element may be a Range
     Range,       // Left..Right, only inside a set or a case label
+    DataRef,     // <Name> or <Name."Field"> or Name."Field": a value the host serves by name;
+                 // Name is the dataset or variable, Value the field name (unassigned for none)
 };
 
 // What a name stands for once resolved.
-enum class BindKind { Unresolved, Local, Global, Constant, Routine, Library, Host };
+// Host: a named host object (Index into the script's host names); Late: a name the host's
+// fallback resolver serves at run time; With: a name inside "with" that a member of the with
+// object may take over (the outer binding is kept in the call site); Intrinsic: Assigned, Low,
+// High, SetLength of arrays and type casts (Index is the Intrinsic; a cast converts to Type).
+enum class BindKind {
+    Unresolved,
+    Local,
+    Global,
+    Constant,
+    Routine,
+    Library,
+    Host,
+    Late,
+    With,
+    Intrinsic
+};
+
+enum class Intrinsic { Assigned, Low, High, SetLength, Cast };
+
+// The shape of an array type: dynamic (from 0, any length) or static with fixed bounds; Element is
+// what its items convert to, Inner the shape of items that are arrays themselves.
+struct ArrayType {
+    bool Dynamic = true;
+    int64_t Low = 0;
+    int64_t High = -1;
+    TypeKind Element = TypeKind::Variant;
+    std::shared_ptr<const ArrayType> Inner;
+};
+using ArrayShape = std::shared_ptr<const ArrayType>;
+// Items an array may hold in all its dimensions: a runaway SetLength or declaration fails with a
+// message instead of exhausting memory.
+constexpr int64_t MaxArrayItems = 10'000'000;
+
+// Per call site state of member access on host objects (cached look-ups, the outer binding and the
+// with objects of a name inside "with"); defined by the interpreter.
+struct HostSite;
 
 struct Binding {
     BindKind Kind = BindKind::Unresolved;
@@ -45,6 +84,7 @@ struct Binding {
     int Depth = 0;   // for locals: how many enclosing routines up (0 = the current frame)
     TypeKind Type = TypeKind::Variant;  // what assignment converts to
     bool ReadOnly = false;              // constants and const parameters
+    ArrayShape Array;                   // for array variables
 };
 
 struct Expr;
@@ -61,6 +101,8 @@ struct Expr {
     std::vector<ExprPtr> Args;
     bool Parenthesized = false;  // a call written with parentheses, even empty ones
     Binding Bound;
+    ArrayShape Array;                // Index: the shape of the indexed array, when known
+    std::shared_ptr<HostSite> Site;  // Member, Call, Index and With names: host look-up cache
 };
 
 struct TypeRef {
@@ -138,6 +180,7 @@ struct Stmt {
     std::vector<StmtPtr> Handler;
     std::vector<CaseBranch> Branches;
     std::vector<ExprPtr> Args;
+    std::vector<Binding> WithSlots;  // With: where each with object is kept while the body runs
 };
 
 struct Routine {
@@ -155,6 +198,7 @@ struct Routine {
     int ResultSlot = -1;
     int Level = 1;  // 1 for routines of the program, one more per nesting
     std::vector<TypeKind> SlotTypes;
+    std::vector<ArrayShape> SlotArrays;  // per slot: the shape of an array variable, else null
 };
 
 struct Program {

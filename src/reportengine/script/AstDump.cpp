@@ -54,6 +54,10 @@ QString DumpExpr(const Expr& e) {
             return QStringLiteral("[%1]").arg(List(e.Args));
         case ExprKind::Range:
             return QStringLiteral("(.. %1 %2)").arg(DumpExpr(*e.Left), DumpExpr(*e.Right));
+        case ExprKind::DataRef:
+            return e.Value.IsEmpty()
+                       ? QStringLiteral("<%1>").arg(e.Name)
+                       : QStringLiteral("<%1.\"%2\">").arg(e.Name, e.Value.ToString());
     }
     return QString();
 }

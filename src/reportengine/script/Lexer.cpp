@@ -19,6 +19,8 @@ const char* const TokenNames[] = {"конец текста",
                                   "целое число",
                                   "число",
                                   "строка",
+                                  "имя в кавычках",
+                                  "ссылка на данные",
                                   "+",
                                   "-",
                                   "*",
@@ -157,6 +159,43 @@ int ScanStringRun(QStringView s) {
     return i;
 }
 
+// "text" on one line; returns the length with both quotes, or -1 when it is not closed.
+int ScanQuotedName(QStringView s) {
+    for (int i = 1; i < int(s.size()); ++i) {
+        if (s[i] == u'\n' || s[i] == u'\r')
+            return -1;
+        if (s[i] == u'"')
+            return i + 1;
+    }
+    return -1;
+}
+
+// A data reference is '<', at once a letter, '_' or '"', then only name characters ('#' and '.'
+// too, for <Line#> and <Query."Field">), blanks and "quoted" parts, up to '>' on the same line.
+// Anything else after '<' (a blank, a digit, '=', '>', '(', a quote ') makes it the comparison
+// operator, so "a < b" and "a<=b" stay comparisons; "a<b" followed later by '>' with only name
+// characters between is read as a reference, which is why comparisons are written with blanks.
+// Returns the length of the reference, or 0 when there is none.
+int ScanDataRef(QStringView s) {
+    const int n = int(s.size());
+    if (n < 3 || !(IsIdentStart(s[1]) || s[1] == u'"'))
+        return 0;
+    for (int i = 1; i < n; ++i) {
+        const QChar c = s[i];
+        if (c == u'>')
+            return i > 1 ? i + 1 : 0;
+        if (c == u'"') {
+            int len = ScanQuotedName(s.mid(i));
+            if (len < 0)
+                return 0;
+            i += len - 1;
+        } else if (!(IsIdentPart(c) || c == u'#' || c == u'.' || c == u' ')) {
+            return 0;
+        }
+    }
+    return 0;
+}
+
 ScannedToken ScanNumber(QStringView s) {
     const int n = int(s.size());
     int i = 0;
@@ -248,7 +287,13 @@ ScannedToken ScanToken(QStringView s) {
             return {Tok::Slash, 1};
         case '=':
             return {Tok::Equal, 1};
+        case '"': {
+            int len = ScanQuotedName(s);
+            return len < 0 ? ScannedToken{Tok::Invalid, 1} : ScannedToken{Tok::QuotedName, len};
+        }
         case '<':
+            if (int len = ScanDataRef(s))
+                return {Tok::DataRef, len};
             if (next == u'>')
                 return {Tok::NotEqual, 2};
             if (next == u'=')

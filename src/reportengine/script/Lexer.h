@@ -22,6 +22,8 @@ enum class Tok {
     IntNumber,
     FloatNumber,
     String,  // a run of quoted pieces and #nn codes: 'It''s'#13#10'ok'
+    QuotedName,  // "Field name": a field after a dataset name (Dataset."Field")
+    DataRef,     // <Name> or <Dataset."Field">: see ScanDataRef in Lexer.cpp for the rule
     Plus,
     Minus,
     Star,

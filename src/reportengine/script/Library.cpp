@@ -50,6 +50,64 @@ const platform::Variant* FunctionLibrary::FindConstant(const QString& name) cons
     return it == FConstants.end() ? nullptr : &*it;
 }
 
+HostClass& FunctionLibrary::AddClass(const QString& name, const QString& ancestor,
+                                     const QMetaObject* meta) {
+    const QString key = name.toLower();
+    int index = FClassIndex.value(key, -1);
+    if (index < 0) {
+        index = int(FClasses.size());
+        FClasses.push_back(std::make_shared<HostClass>(name, ancestor));
+        FClassIndex.insert(key, index);
+    } else {
+        auto& cls = FClasses[size_t(index)];
+        if (cls.use_count() > 1)
+            cls = std::make_shared<HostClass>(*cls);
+        if (!ancestor.isEmpty())
+            cls->FAncestor = ancestor;
+    }
+    if (meta)
+        FClassMetas.insert(meta, index);
+    return *FClasses[size_t(index)];
+}
+
+const HostClass* FunctionLibrary::FindClass(const QString& name) const {
+    int index = FClassIndex.value(name.toLower(), -1);
+    return index < 0 ? nullptr : FClasses[size_t(index)].get();
+}
+
+const HostClass* FunctionLibrary::ClassOfMeta(const QMetaObject* meta) const {
+    auto it = FClassMetas.find(meta);
+    if (it != FClassMetas.end())
+        return FClasses[size_t(*it)].get();
+    QLatin1String name(meta->className());
+    const qsizetype colon = QStringView(QString(name)).lastIndexOf(u':');
+    return FindClass(colon < 0 ? QString(name) : QString(name).mid(colon + 1));
+}
+
+const HostMember* FunctionLibrary::FindMember(const HostClass* cls, const QString& name,
+                                              const HostClass** owner) const {
+    // The depth bound stops a cycle of ancestor names.
+    for (int depth = 0; cls && depth < 64; ++depth) {
+        if (const HostMember* m = cls->FindOwnMember(name)) {
+            if (owner)
+                *owner = cls;
+            return m;
+        }
+        cls = FindClass(cls->Ancestor());
+    }
+    return nullptr;
+}
+
+bool FunctionLibrary::ClassInherits(const HostClass* cls, const QString& name) const {
+    for (int depth = 0; cls && depth < 64; ++depth) {
+        if (cls->Name().compare(name, Qt::CaseInsensitive) == 0 ||
+            cls->Ancestor().compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+        cls = FindClass(cls->Ancestor());
+    }
+    return false;
+}
+
 namespace {
 
 std::mutex& ModuleLock() {

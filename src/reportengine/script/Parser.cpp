@@ -65,6 +65,22 @@ TypeRef CopyUnbounded(const TypeRef& type) {
     return copy;
 }
 
+// The parts of "<Dataset."Field">" or "<Variable>": the name (unquoted when written "in quotes")
+// and the field, unassigned when there is none.
+void SplitDataRef(QStringView text, Expr& e) {
+    QStringView inner = text.mid(1, text.size() - 2).trimmed();
+    const qsizetype dotQuote = inner.indexOf(u".\"");
+    if (dotQuote > 0 && inner.endsWith(u'"')) {
+        e.Name = inner.left(dotQuote).trimmed().toString();
+        e.Value =
+            platform::Variant(inner.mid(dotQuote + 2, inner.size() - dotQuote - 3).toString());
+        return;
+    }
+    if (inner.size() >= 2 && inner.startsWith(u'"') && inner.endsWith(u'"'))
+        inner = inner.mid(1, inner.size() - 2);
+    e.Name = inner.toString();
+}
+
 StmtPtr MakeStmt(StmtKind kind, const Pos& at) {
     auto s = std::make_unique<Stmt>();
     s->Kind = kind;
@@ -126,7 +142,7 @@ QString Parser::Ident() {
 }
 
 Pos Parser::Here() const {
-    return {FCur.Line, FCur.Column, FCur.Offset, FCur.Length};
+    return {FCur.Line, FCur.Column, FCur.Offset, FCur.Length, FExpression};
 }
 
 void Parser::Fail(const QString& reason) const {
@@ -165,6 +181,7 @@ std::unique_ptr<Program> Parser::ParseProgram() {
 }
 
 ExprPtr Parser::ParseExpression() {
+    FExpression = true;
     ExprPtr e = Expression();
     if (!Check(Tok::EndOfText))
         FailExpected(TokenName(Tok::EndOfText));
@@ -631,6 +648,12 @@ ExprPtr Parser::Primary() {
         }
         case Tok::LBracket:
             return SetLiteral();
+        case Tok::DataRef: {
+            ExprPtr e = MakeExpr(ExprKind::DataRef, at);
+            SplitDataRef(FLexer.Text(FCur), *e);
+            Advance();
+            return Postfix(std::move(e));
+        }
         default:
             FailExpected(QStringLiteral("выражение"));
     }
@@ -641,6 +664,16 @@ ExprPtr Parser::Postfix(ExprPtr base) {
     for (;;) {
         Pos at = Here();
         if (Accept(Tok::Dot)) {
+            if (Check(Tok::QuotedName) && base->Kind == ExprKind::Name) {
+                // Dataset."Field", the bare form of <Dataset."Field">.
+                ExprPtr e = MakeExpr(ExprKind::DataRef, base->At);
+                e->Name = base->Name;
+                const QStringView quoted = FLexer.Text(FCur);
+                e->Value = platform::Variant(quoted.mid(1, quoted.size() - 2).toString());
+                Advance();
+                base = std::move(e);
+                continue;
+            }
             ExprPtr e = MakeExpr(ExprKind::Member, Here());
             e->Name = Ident();
             e->Left = std::move(base);

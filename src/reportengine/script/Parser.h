@@ -73,6 +73,7 @@ private:
     Lexer FLexer;
     Token FCur;
     int FDepth = 0;
+    bool FExpression = false;  // marks positions as inside an expression text
 };
 
 }  // namespace script

@@ -2,6 +2,7 @@
 // travels as return values, so that only real errors unwind the C++ stack.
 #include "reportengine/script/Script.h"
 
+#include "reportengine/script/HostSite.h"
 #include "reportengine/script/Parser.h"
 #include "reportengine/script/Resolver.h"
 
@@ -10,50 +11,61 @@ namespace script {
 using platform::Variant;
 using platform::VarType;
 
-// One activation: the storage of its slots, and per slot the cell it really uses (its own, or the
-// caller's variable for a `var` parameter). Parent is the frame of the enclosing routine.
-struct Script::Frame {
-    std::vector<Variant> Store;
-    std::vector<Variant*> Ref;
-    Frame* Parent = nullptr;
-    int Level = 0;  // 0 for the globals, then the routine's nesting level
-};
-
 Script::Script(std::shared_ptr<const FunctionLibrary> library) : FLibrary(std::move(library)) {}
 
 Script::~Script() = default;
 
 void Script::Compile(const QString& source) {
+    FExpressions.clear();
+    FResolver.reset();
     FProgram.reset();
     FRoutines.clear();
     FGlobalTypes.clear();
+    FGlobalArrays.clear();
     FGlobalNames.clear();
     auto program = Parser(source).ParseProgram();
-    Resolver(*this, *program, *FLibrary).Run();
+    auto resolver = std::make_unique<Resolver>(*this, *program, *FLibrary);
+    resolver->Run();
     FProgram = std::move(program);
+    FResolver = std::move(resolver);
     FGlobals = std::make_unique<Frame>();
-    InitFrame(*FGlobals, int(FGlobalTypes.size()), FGlobalTypes);
+    InitFrame(*FGlobals, int(FGlobalTypes.size()), FGlobalTypes, FGlobalArrays);
 }
 
-void Script::InitFrame(Frame& frame, int size, const std::vector<TypeKind>& types) {
+void Script::InitFrame(Frame& frame, int size, const std::vector<TypeKind>& types,
+                       const std::vector<ArrayShape>& arrays) {
     frame.Store.resize(size_t(size));
     frame.Ref.resize(size_t(size));
     for (int i = 0; i < size; ++i) {
-        frame.Store[size_t(i)] = DefaultValue(types[size_t(i)]);
+        const ArrayShape& shape = arrays[size_t(i)];
+        frame.Store[size_t(i)] = shape ? NewArray(*shape) : DefaultValue(types[size_t(i)]);
         frame.Ref[size_t(i)] = &frame.Store[size_t(i)];
     }
 }
 
+// Every outermost entry from the host (Run, CallProcedure, Evaluate) gets a fresh budget and
+// depth; a stop request stays until the next Run, so a cancelled preparation stops its later
+// events too.
+void Script::BeginEntry(const Pos& at) {
+    if (FEntries == 0) {
+        FExecuted = 0;
+        FDepth = 0;
+    }
+    if (FStopRequested.load(std::memory_order_relaxed))
+        Fail(at, QStringLiteral("выполнение сценария прервано"));
+}
+
 void Script::Fail(const Pos& at, const QString& reason) const {
-    throw EScriptError(reason, at.Line, at.Column, FProgram->Source.mid(at.Offset, at.Length));
+    const QString& source =
+        at.InExpression && FExpressionText ? *FExpressionText : FProgram->Source;
+    throw EScriptError(reason, at.Line, at.Column, source.mid(at.Offset, at.Length));
 }
 
 void Script::Run() {
     if (!FProgram)
         throw EScriptError(QStringLiteral("сценарий не скомпилирован"), 0, 0, QString());
-    FExecuted = 0;
-    FDepth = 0;
     FStopRequested.store(false, std::memory_order_relaxed);
+    Entry entry(*this, Pos{});
     Frame& g = *FGlobals;
     try {
         for (ConstDecl& c : FProgram->Consts)
@@ -90,10 +102,8 @@ Variant Script::CallProcedure(const QString& name, std::vector<Variant> args) {
     for (const auto& r : FProgram->Routines) {
         if (r->Name.compare(name, Qt::CaseInsensitive) != 0)
             continue;
-        FExecuted = 0;
-        FDepth = 0;
-        FStopRequested.store(false, std::memory_order_relaxed);
         try {
+            Entry entry(*this, r->At);
             return CallRoutine(*r, nullptr, *FGlobals, &args);
         } catch (const EScriptError& e) {
             // The designer shows which handler failed; the place stays the one inside it.
@@ -203,7 +213,7 @@ Script::Flow Script::ExecInner(Stmt& s, Frame& f) {
         case StmtKind::Continue:
             return Flow::Continue;
         case StmtKind::With:
-            Fail(s.At, QStringLiteral("\"with\" пока не поддерживается"));
+            return ExecWith(s, f);
     }
     return Flow::Normal;
 }
@@ -272,26 +282,33 @@ Script::Flow Script::ExecTry(Stmt& s, Frame& f) {
 }
 
 void Script::Assign(Expr& target, const Variant& value, Frame& f) {
-    if (target.Kind == ExprKind::Name) {
-        *Slot(target.Bound, f) = Coerce(value, target.Bound.Type);
-        return;
+    switch (target.Kind) {
+        case ExprKind::Name:
+            if (target.Bound.Kind == BindKind::With) {
+                QObject* object = nullptr;
+                if (WithObject(target, f, object)) {
+                    WriteMember(object, target.Name, *target.Site, value, nullptr, target.At);
+                    return;
+                }
+                const Binding& outer = target.Site->Outer;
+                if (outer.Kind != BindKind::Local && outer.Kind != BindKind::Global)
+                    Fail(target.At,
+                         QStringLiteral("неизвестный идентификатор \"%1\"").arg(target.Name));
+                *Slot(outer, f) =
+                    outer.Array ? Coerce(value, TypeKind::Array) : Coerce(value, outer.Type);
+                return;
+            }
+            *Slot(target.Bound, f) = Coerce(value, target.Bound.Type);
+            return;
+        case ExprKind::Index:
+            AssignIndex(target, value, f);
+            return;
+        case ExprKind::Member:
+            AssignMember(target, value, f);
+            return;
+        default:
+            Fail(target.At, QStringLiteral("ожидается переменная"));
     }
-    if (target.Kind == ExprKind::Index) {
-        Variant* cell = Slot(target.Left->Bound, f);
-        if (cell->Type() != VarType::String)
-            Fail(target.At, QStringLiteral("индексировать можно только строку"));
-        QString text = cell->ToString();
-        const int64_t i = Eval(*target.Args[0], f).ToInt64();
-        if (i < 1 || i > text.size())
-            Fail(target.At, QStringLiteral("индекс %1 вне границ строки").arg(i));
-        const QString c = value.ToString();
-        if (c.size() != 1)
-            Fail(target.At, QStringLiteral("ожидается один символ"));
-        text[qsizetype(i - 1)] = c[0];
-        *cell = Variant(text);
-        return;
-    }
-    Fail(target.At, QStringLiteral("свойства объектов пока не поддерживаются"));
 }
 
 void Script::EnterCall(const Pos& at) {
@@ -303,7 +320,7 @@ void Script::EnterCall(const Pos& at) {
 
 Variant Script::CallRoutine(Routine& r, Expr* call, Frame& caller, std::vector<Variant>* direct) {
     Frame frame;
-    InitFrame(frame, r.FrameSize, r.SlotTypes);
+    InitFrame(frame, r.FrameSize, r.SlotTypes, r.SlotArrays);
     // The static link: the frame of the routine that encloses r. A name is visible only inside
     // its parent or deeper, so walking up from the caller always reaches that level.
     Frame* parent = &caller;
@@ -316,7 +333,9 @@ Variant Script::CallRoutine(Routine& r, Expr* call, Frame& caller, std::vector<V
         const Param& p = r.Params[i];
         if (i < given) {
             if (!direct && p.Mode == ParamMode::Var) {
-                Variant* cell = Slot(call->Args[i]->Bound, caller);
+                Variant* cell = Address(*call->Args[i], caller);
+                if (!cell)
+                    Fail(call->Args[i]->At, QStringLiteral("ожидается переменная"));
                 frame.Ref[i] = cell;
             } else {
                 Variant v = direct ? (*direct)[i] : Eval(*call->Args[i], caller);
@@ -379,19 +398,31 @@ Variant Script::Eval(Expr& e, Frame& f) {
                     return CallRoutine(*FRoutines[size_t(e.Bound.Index)], &e, f, nullptr);
                 case BindKind::Library:
                     return CallLibrary(e.Bound.Index, e, f);
+                case BindKind::Host:
+                    return HostValue(e.Bound.Index, e.At);
+                case BindKind::Late:
+                    return LateValue(e);
+                case BindKind::With:
+                    return EvalWithName(e, f, false);
                 default:
                     Fail(e.At, QStringLiteral("неизвестный идентификатор \"%1\"").arg(e.Name));
             }
         case ExprKind::Call:
             if (e.Bound.Kind == BindKind::Routine)
                 return CallRoutine(*FRoutines[size_t(e.Bound.Index)], &e, f, nullptr);
+            if (e.Bound.Kind == BindKind::Intrinsic)
+                return EvalIntrinsic(e, f);
+            if (e.Bound.Kind == BindKind::With)
+                return EvalWithName(e, f, true);
+            if (e.Left->Kind == ExprKind::Member)
+                return EvalMemberCall(e, f);
             if (e.Op == Tok::KwIf) {
                 // IIF guards like "if": the branch not taken is never evaluated.
                 return Eval(*e.Args[VarTruth(Eval(*e.Args[0], f)) ? 1 : 2], f);
             }
             if (e.Bound.Kind == BindKind::Library)
                 return CallLibrary(e.Bound.Index, e, f);
-            Fail(e.At, QStringLiteral("методы объектов пока не поддерживаются"));
+            Fail(e.At, QStringLiteral("это не процедура"));
         case ExprKind::Unary:
             return UnaryOp(e.Op, Eval(*e.Left, f));
         case ExprKind::Binary:
@@ -399,7 +430,9 @@ Variant Script::Eval(Expr& e, Frame& f) {
         case ExprKind::Index:
             return EvalIndex(e, f);
         case ExprKind::Member:
-            Fail(e.At, QStringLiteral("свойства объектов пока не поддерживаются"));
+            return EvalMember(e, f);
+        case ExprKind::DataRef:
+            return DataValue(e);
         case ExprKind::SetLiteral: {
             QList<Variant> items;
             for (auto& arg : e.Args) {
@@ -422,6 +455,8 @@ Variant Script::EvalBinary(Expr& e, Frame& f) {
             Fail(e.Right->At, QStringLiteral("ожидается множество"));
         return Variant(InSet(value, *e.Right, f));
     }
+    if (e.Op == Tok::KwIs)
+        return Variant(IsClass(Eval(*e.Left, f), e.Right->Value.ToString()));
     Variant left = Eval(*e.Left, f);
     // Short-circuit: a Boolean left side that decides the result skips the right side, as
     // compiled code does by default; templates rely on it to guard the right side.
@@ -445,24 +480,6 @@ bool Script::InSet(const Variant& value, Expr& set, Frame& f) {
         }
     }
     return false;
-}
-
-Variant Script::EvalIndex(Expr& e, Frame& f) {
-    Variant base = Eval(*e.Left, f);
-    if (base.Type() == VarType::String && e.Args.size() == 1) {
-        const QString text = base.ToString();
-        const int64_t i = Eval(*e.Args[0], f).ToInt64();
-        if (i < 1 || i > text.size())
-            Fail(e.At, QStringLiteral("индекс %1 вне границ строки").arg(i));
-        return Variant(QString(text[qsizetype(i - 1)]));
-    }
-    if (base.IsArray() && e.Args.size() == 1) {
-        const int64_t i = Eval(*e.Args[0], f).ToInt64();
-        if (i < 0 || i >= base.Items().size())
-            Fail(e.At, QStringLiteral("индекс %1 вне границ массива").arg(i));
-        return base.Items()[qsizetype(i)];
-    }
-    Fail(e.At, QStringLiteral("индексировать можно только строку"));
 }
 
 }  // namespace script

@@ -1,11 +1,12 @@
 // The standard functions and constants of report scripts: conversions, strings, dates, and the
 // few that reach the host (ShowMessage). Each is registered by its declaration text, like any
-// host function, so the designer lists them the same way.
+// host function, so the designer lists them the same way. The further areas live in StdLib*.cpp.
 #include "platform/DateTime.h"
 #include "platform/FormatSettings.h"
 #include "platform/TextToValue.h"
 #include "reportengine/script/Library.h"
 #include "reportengine/script/Script.h"
+#include "reportengine/script/StdLibParts.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -15,7 +16,7 @@ namespace script {
 
 using platform::Variant;
 using platform::VarType;
-using Args = std::vector<Variant>;
+using namespace stdlib;
 
 namespace {
 
@@ -66,13 +67,19 @@ QString FormatText(const QString& format, const Variant& values) {
                 if (precision >= 0)
                     piece = piece.left(precision);
                 break;
-            // 'n' would group thousands; the regional settings carry no group separator yet, so it
-            // prints as 'f' does.
+            // Regional decimal separator and halves away from zero, as FormatFloat.
             case 'f':
             case 'n':
-            case 'm':
-                piece = QString::number(v.ToDouble(), 'f', precision < 0 ? 2 : precision);
+            case 'm': {
+                const int decimals = precision < 0 ? 2 : std::min(precision, 18);
+                QString pattern = QStringLiteral("0");
+                if (decimals > 0)
+                    pattern += u'.' + QString(decimals, u'0');
+                if (format[i].toLower() == u'n')
+                    pattern.prepend(QStringLiteral("#,##"));
+                piece = FormatFloatText(pattern, v.ToDouble());
                 break;
+            }
             case 'e':
                 piece = QString::number(v.ToDouble(), 'E', precision < 0 ? 14 : precision - 1);
                 break;
@@ -163,21 +170,6 @@ platform::TDateTime NowValue() {
     return platform::QDateTimeToDateTime(QDateTime::currentDateTime());
 }
 
-using Fn = Variant (*)(Script&, Args&);
-
-struct Entry {
-    const char* Declaration;
-    const char* Category;
-    const char* Description;
-    Fn Serve;
-};
-
-const char* const Conv = "Преобразование";
-const char* const Str = "Строки";
-const char* const Dates = "Дата и время";
-const char* const Other = "Прочие";
-const char* const Math = "Математические";
-
 const Entry Entries[] = {
     {"procedure ShowMessage(Msg: Variant)", Other, "Показывает сообщение",
      [](Script& s, Args& a) {
@@ -210,7 +202,8 @@ const Entry Entries[] = {
      [](Script&, Args& a) { return Variant(a[0].ToString()); }},
     {"function DateToStr(e: Extended): String", Conv, "Дату в строку",
      [](Script&, Args& a) {
-         return Variant(platform::DateTimeToStr(std::floor(a[0].ToDouble())));
+         // The date part counts toward zero: -1.25 is 1899-12-29 06:00.
+         return Variant(platform::DateTimeToStr(std::trunc(a[0].ToDouble())));
      }},
     {"function DateTimeToStr(e: Extended): String", Conv, "Дату и время в строку",
      [](Script&, Args& a) { return Variant(platform::DateTimeToStr(a[0].ToDouble())); }},
@@ -303,9 +296,9 @@ const Entry Entries[] = {
          return Variant();
      }},
     {"function Round(e: Extended): Int64", Math, "Округление (половины - к чётному)",
-     [](Script&, Args& a) { return Variant(int64_t(std::nearbyint(a[0].ToDouble()))); }},
+     [](Script&, Args& a) { return Variant(FloatToInt64(std::nearbyint(a[0].ToDouble()))); }},
     {"function Trunc(e: Extended): Int64", Math, "Целая часть числа",
-     [](Script&, Args& a) { return Variant(int64_t(std::trunc(a[0].ToDouble()))); }},
+     [](Script&, Args& a) { return Variant(FloatToInt64(std::trunc(a[0].ToDouble()))); }},
     {"function Abs(e: Variant): Variant", Math, "Модуль числа",
      [](Script&, Args& a) {
          return VarCompare(a[0], Variant(0)) < 0 ? UnaryOp(Tok::Minus, a[0]) : a[0];
@@ -461,13 +454,26 @@ const Entry Entries[] = {
 
 }  // namespace
 
-void AddStandardLibrary(FunctionLibrary& library) {
-    for (const Entry& e : Entries) {
+namespace stdlib {
+
+void RegisterEntries(FunctionLibrary& library, const Entry* entries, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const Entry& e = entries[i];
         Fn serve = e.Serve;
         library.AddFunction(QString::fromUtf8(e.Declaration), QString::fromUtf8(e.Category),
                             QString::fromUtf8(e.Description),
                             [serve](Script& s, const QString&, Args& a) { return serve(s, a); });
     }
+}
+
+}  // namespace stdlib
+
+void AddStandardLibrary(FunctionLibrary& library) {
+    Register(library, Entries);
+    AddTextFunctions(library);
+    AddDateFunctions(library);
+    AddMathFunctions(library);
+    AddDialogFunctions(library);
     library.AddConstant("True", Variant(true));
     library.AddConstant("False", Variant(false));
     library.AddConstant("Null", Variant::Null());
@@ -475,13 +481,6 @@ void AddStandardLibrary(FunctionLibrary& library) {
     library.AddConstant("Pi", Variant(M_PI));
     library.AddConstant("rfReplaceAll", Variant(1));
     library.AddConstant("rfIgnoreCase", Variant(2));
-    const struct {
-        const char* Name;
-        int Value;
-    } results[] = {{"mrNone", 0},  {"mrOk", 1},     {"mrCancel", 2}, {"mrAbort", 3},
-                   {"mrRetry", 4}, {"mrIgnore", 5}, {"mrYes", 6},    {"mrNo", 7}};
-    for (const auto& r : results)
-        library.AddConstant(r.Name, Variant(r.Value));
 }
 
 }  // namespace script

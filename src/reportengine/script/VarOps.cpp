@@ -147,6 +147,8 @@ Variant DefaultValue(TypeKind kind) {
             return Variant(false);
         case TypeKind::Date:
             return Variant::FromDateTime(0);
+        case TypeKind::Array:
+            return Variant(QList<Variant>());
         case TypeKind::Variant:
             break;
     }
@@ -182,6 +184,13 @@ Variant Coerce(const Variant& value, TypeKind kind) {
         case TypeKind::Date:
             return value.Type() == VarType::Date ? value
                                                  : Variant::FromDateTime(value.ToDateTime());
+        case TypeKind::Array:
+            // nil empties a dynamic array, as in compiled code.
+            if (value.IsArray())
+                return value;
+            if (value.IsNullOrEmpty())
+                return Variant(QList<Variant>());
+            throw EScriptRuntime(QStringLiteral("ожидается массив"));
     }
     return value;
 }
@@ -191,6 +200,14 @@ bool VarTruth(const Variant& v) {
 }
 
 bool VarEquals(const Variant& a, const Variant& b) {
+    // Objects compare by identity; a destroyed object equals nil.
+    if (a.IsObject() || b.IsObject()) {
+        QObject* x = a.IsObject() ? a.ToObject() : nullptr;
+        QObject* y = b.IsObject() ? b.ToObject() : nullptr;
+        if ((!a.IsObject() && !a.IsNullOrEmpty()) || (!b.IsObject() && !b.IsNullOrEmpty()))
+            return false;
+        return x == y;
+    }
     if (a.IsNullOrEmpty() || b.IsNullOrEmpty())
         return a.IsNullOrEmpty() && b.IsNullOrEmpty();
     return VarCompare(a, b) == 0;

@@ -17,7 +17,7 @@ class EScriptRuntime : public platform::Exception {
 
 // The declared type of a variable; assignment converts to it, so that "s := 5" stores '5' in a
 // String and "i := 2.6" stores 3 in an Integer, as typed code expects.
-enum class TypeKind { Variant, Integer, Int64, Double, Currency, String, Boolean, Date };
+enum class TypeKind { Variant, Integer, Int64, Double, Currency, String, Boolean, Date, Array };
 
 // The kind of a type name ("Integer", "TDateTime", "string"...); false for names it does not know.
 bool TypeKindByName(const QString& name, TypeKind& kind);

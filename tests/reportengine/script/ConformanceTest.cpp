@@ -182,6 +182,65 @@ const Row Rows[] = {
     {"assign to constant", "const C = 1; begin C := 2 end.", "", "нельзя изменить константу"},
     {"too many arguments", "begin ShowMessage(1, 2) end.", "", "слишком много параметров"},
     {"var argument must be a variable", "begin Inc(1) end.", "", "ожидается переменная"},
+    // Dialog buttons are set members; unattended, a dialog answers as Enter would.
+    {"dialog constants",
+     "begin if MessageDlg('Печатать?', mtConfirmation, [mbYes, mbNo], 0) = mrYes then "
+     "ShowMessage(InputBox('Период', 'Год:', '2024')) end.",
+     "2024", ""},
+    {"number patterns",
+     "begin ShowMessage(FormatFloat('#,##0.00;-#,##0.00;\"-\"', 1234.5) + ' ' + "
+     "FormatFloat('#,##0.00;-#,##0.00;\"-\"', 0)) end.",
+     "1,234.50 -", ""},
+    {"date text must be a date", "begin ShowMessage(StrToDate('31.12.2024 10:00')) end.", "",
+     "is not a valid date"},
+    // Arrays: dynamic ones count from 0, static ones from their low bound; both check bounds.
+    {"dynamic array",
+     "var a: array of Integer; i: Integer; begin SetLength(a, 3); for i := 0 to High(a) do "
+     "a[i] := i * i; a[1] := '7'; ShowMessage(Format('%d %d %d %d %d', [Length(a), Low(a), "
+     "High(a), a[1], a[2]])); SetLength(a, 1); ShowMessage(Length(a)) end.",
+     "3 0 2 7 4|1", ""},
+    {"static array bounds",
+     "const N = 3; var a: array[1..N + 2] of String; begin a[1] := 'x'; a[5] := 'y'; "
+     "ShowMessage(IntToStr(Low(a)) + IntToStr(High(a)) + a[1] + '[' + a[2] + ']' + a[5]) end.",
+     "15x[]y", ""},
+    {"static array index out of range", "var a: array[1..3] of Integer; begin a[0] := 1 end.", "",
+     "индекс 0 вне границ массива"},
+    {"dynamic array index out of range",
+     "var a: array of Integer; begin SetLength(a, 2); ShowMessage(a[2]) end.", "",
+     "индекс 2 вне границ массива"},
+    {"array of arrays",
+     "var m: array[0..1, 1..2] of Integer; g: array of array of String; begin m[1, 2] := 5; "
+     "m[0][1] := 3; SetLength(g, 2, 3); g[1][2] := 'z'; ShowMessage(Format('%d %d %d %s %d', "
+     "[m[1][2], m[0, 1], m[1, 1], g[1, 2], Length(g[0])])) end.",
+     "5 3 0 z 3", ""},
+    // Arrays are values: assignment copies, a var parameter changes the caller's array.
+    {"arrays as parameters and results",
+     "function Squares(n: Integer): array of Integer; var i: Integer; begin SetLength(Result, n); "
+     "for i := 0 to n - 1 do Result[i] := i * i end; "
+     "procedure Bump(var a: array of Integer); begin a[0] := a[0] + 100 end; "
+     "function Sum(a: array of Integer): Integer; var i: Integer; begin Result := 0; "
+     "for i := 0 to High(a) do Result := Result + a[i] end; "
+     "var a, b: array of Integer; begin a := Squares(4); b := a; Bump(a); "
+     "ShowMessage(Format('%d %d %d', [a[0], b[0], Sum(a)])) end.",
+     "100 0 114", ""},
+    {"static bounds must be constant", "var n: Integer; a: array[1..n] of Integer; begin end.", "",
+     "ожидаются постоянные границы массива"},
+    {"nil empties an array", "var a: array of Integer; begin SetLength(a, 3); a := nil; "
+     "ShowMessage(Length(a)) end.", "0", ""},
+    {"assigned", "var v: Variant; begin ShowMessage(Assigned(v)); v := 1; "
+     "ShowMessage(Assigned(v)); v := nil; ShowMessage(Assigned(v)) end.", "False|True|False", ""},
+    {"with needs an object", "var v: Variant; begin v := 1; with v do ShowMessage('x') end.", "",
+     "ожидается объект"},
+    // A library function's var argument may be an array item; it is written back afterwards.
+    {"array item as var argument",
+     "var a: array[1..2] of Integer; begin Inc(a[2]); Inc(a[2], 5); ShowMessage(a[2]) end.", "6",
+     ""},
+    {"array too big", "var a: array[1..100000, 1..1000] of Byte; begin end.", "",
+     "слишком большой массив"},
+    {"setlength too big", "var a: array of Integer; begin SetLength(a, 2000000000) end.", "",
+     "слишком большой массив"},
+    {"setlength of a static array", "var a: array[0..1] of Integer; begin SetLength(a, 5) end.", "",
+     "только у динамического массива"},
 };
 
 QString RunProgram(const char* program, QString* error) {
