@@ -21,8 +21,11 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
+#include <chrono>
+#include <thread>
 
 #include "app/DialogAboutUnit.h"
+#include "app/DlgSetServerName.h"
 #include "app/LanguagesData.h"
 #include "catalog/Report.h"
 #include "platform/AppPaths.h"
@@ -31,6 +34,7 @@
 #include "platform/MessageBox.h"
 #include "platform/SingleInstance.h"
 #include "platform/Termination.h"
+#include "session/DataModule.h"
 
 TMainForm* MainForm = nullptr;
 
@@ -62,6 +66,8 @@ const platform::StringTable& MainTexts() {
             {"HelpMenu", "Справка"},
             {"ItemServer", "Сервер..."},
             {"ItemServer.Hint", "Сервер для подключения"},
+            {"DisconnectError", "Ошибка разъединения с KTS"},
+            {"DisconnectError.Caption", "Ошибка"},
             {"KTS", "Переподключится"},
             {"KTS.Hint", "Переподключится к серверу"},
             {"ItemExit", "Выход"},
@@ -250,6 +256,8 @@ void TMainForm::BuildPreviewPanel() {
 void TMainForm::BuildActions() {
     ItemServer = makeAction(this, "ItemServer", "server");
     KTS = makeAction(this, "KTS", "reconnect");
+    connect(ItemServer, &QAction::triggered, this, &TMainForm::ItemServerClick);
+    connect(KTS, &QAction::triggered, this, &TMainForm::KTSClick);
     ItemExit = makeAction(this, "ItemExit", "exit");
     connect(ItemExit, &QAction::triggered, this, &TMainForm::ItemExitClick);
     ItemHelp = makeAction(this, "ItemHelp", "help");
@@ -663,4 +671,68 @@ void TMainForm::LanguageItemClick(int languageNumber) {
                                    platform::MsgButtons::Ok, platform::MsgResult::Ok});
         TLanguages::StoreActiveLanguage(languageNumber);
     });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data module and server items
+
+void TMainForm::SetDataModule(session::TDataDB* dataModule) {
+    FDataDB = dataModule;
+    if (!dataModule) {
+        DataConnectHook = nullptr;
+        DatabaseConnectedHook = nullptr;
+        ConfirmCloseHook = nullptr;
+        return;
+    }
+    dataModule->DialogOwner = this;
+    dataModule->OnSetEditRights = [this](bool value) { SetEditRights(value); };
+    DataConnectHook = [this] {
+        if (FDataDB)
+            FDataDB->DataConnect();
+    };
+    DatabaseConnectedHook = [this] { return FDataDB && FDataDB->DefaultDB->Connected(); };
+    ConfirmCloseHook = [this] { return !FDataDB || FDataDB->ConfirmClose(); };
+}
+
+void TMainForm::KTSClick() {
+    if (FDataDB)
+        FDataDB->DataConnect();
+}
+
+void TMainForm::ItemServerClick() {
+    if (FDataDB)
+        platform::guardAction(this, [this] { ChangeServer(*FDataDB); });
+}
+
+void TMainForm::ChangeServer(session::TDataDB& dataModule) {
+    dataclient::TZarinDatabase& database = *dataModule.DefaultDB;
+    TDlgSetServerNameDialog dialog(this);
+    dialog.UsedServers = QStringList{database.Host()} + FUsedServers;
+    dialog.ServerName->setText(database.Host());
+    if (platform::runModal(dialog) != QDialog::Accepted)
+        return;
+    if (dialog.ServerName->text().isEmpty())
+        dialog.ServerName->setText(session::TDataDB::kDefaultHost);
+    const QString host = dialog.ServerName->text();
+    if (database.Host() == host && database.Connected())
+        return;
+
+    // The session goes down at once, without closing the database session first: the old server
+    // may be the one that no longer answers. The wait blocks on purpose: nothing may run meanwhile.
+    database.Client()->SetActive(false);
+    int pauses = 0;
+    while (database.Connected()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        if (++pauses >= kDisconnectPauses) {
+            platform::showMessage(
+                nullptr,
+                {MainTexts()("DisconnectError.Caption"), MainTexts()("DisconnectError"),
+                 platform::MsgType::Error, platform::MsgButtons::Ok, platform::MsgResult::Ok});
+            return;
+        }
+    }
+    database.SetHost(host);
+    FUsedServers.removeAll(host);
+    FUsedServers.prepend(host);
+    dataModule.StoreServerAddress();
 }

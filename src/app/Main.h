@@ -2,7 +2,8 @@
 // right, three toolbars, five menus, a one-panel status bar showing the current hint. Its creation
 // runs the start-up checks (single instance, control shell), restores the layout and the selected
 // catalog node from the registry; its destruction saves them. `SetEditRights` grants or withdraws
-// catalog editing after each sign-in.
+// catalog editing after each sign-in. The File menu's "Сервер..." and "Переподключится" point
+// the data module at another server or reconnect, both ending in a new sign-in.
 //
 // Components are public members named as the rest of the program knows them (`ReportForm`,
 // `ToolbarPreview`, `CheckShowTree`, ...), so that later modules and the tests can reach them.
@@ -10,6 +11,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <array>
 #include <functional>
@@ -17,6 +19,7 @@
 
 #include "app/FormStorage.h"
 #include "platform/LangDispatcher.h"
+#include "session/DataModule.h"
 
 class QAction;
 class QActionGroup;
@@ -58,6 +61,15 @@ public:
     std::function<bool()> ConfirmCloseHook;
 
     void SetEditRights(bool Value);
+
+    // Binds the data module: showing the window connects and signs in through it, the close query
+    // asks it, the File menu's server items use it, and its sign-in sets the edit rights here.
+    void SetDataModule(session::TDataDB* dataModule);
+    session::TDataDB* DataModule() const { return FDataDB; }
+    void ItemServerClick();
+    void KTSClick();
+    // Pauses of 200 ms that "Сервер..." waits for the old connection to go down.
+    static constexpr int kDisconnectPauses = 16;
 
     void CheckShowTreeClick();
     void CheckReportToolsClick();
@@ -137,7 +149,11 @@ private:
     void SyncViewChecks();
     QList<QPair<QString, QMainWindow*>> LayoutWindows();
 
+    void ChangeServer(session::TDataDB& dataModule);
+
     std::unique_ptr<FormStorage> FFormStorage;
+    QPointer<session::TDataDB> FDataDB;
+    QStringList FUsedServers;  // servers chosen in this run, offered by the computer browser
 };
 
 extern TMainForm* MainForm;

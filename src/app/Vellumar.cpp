@@ -10,6 +10,7 @@
 #include "app/VellumarApplication.h"
 #include "app/ZarinLangData.h"
 #include "platform/Termination.h"
+#include "session/DataModule.h"
 
 int main(int argc, char** argv) {
     VellumarApplication app(argc, argv);
@@ -25,8 +26,10 @@ int main(int argc, char** argv) {
     app.processEvents();
 
     auto mainForm = std::make_unique<TMainForm>(app.arguments());
-    // Later modules are created here, in order: data module, report host, progress window,
-    // password dialog.
+    auto dataDB = std::make_unique<session::TDataDB>();
+    mainForm->SetDataModule(dataDB.get());
+    // Later modules are created here, in order: report host, progress window. The pass-code
+    // dialog is made afresh by each sign-in.
 
     splash.reset();
     mainForm->show();
@@ -36,5 +39,6 @@ int main(int argc, char** argv) {
     if (!platform::terminationRequested())
         code = app.exec();
     mainForm.reset();  // saves the layout, also on the way out of a second instance
+    dataDB.reset();    // then the database disconnects
     return code;
 }
