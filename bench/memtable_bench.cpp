@@ -13,7 +13,7 @@
 #include <string>
 
 #include "dataclient/UZFilterParser.h"
-#include "dataclient/UZMemTable.h"
+#include "dataclient/UZMemTableBuilder.h"
 #include "platform/Cp1251.h"
 #include "platform/MessageBox.h"
 
@@ -64,57 +64,38 @@ size_t rawBytes(const Row& r) {
     return n;
 }
 
-class BenchTable : public TZMemTable {
-public:
-    std::vector<Row>* rows = nullptr;
+using GeneratedRow = Row;
 
-protected:
-    void InternalOpen() override {
-        const struct {
-            const char* name;
-            TFieldType type;
-            int size;
-        } columns[] = {{"Id", ftInteger, 0},      {"Status", ftSmallint, 0}, {"Code", ftInteger, 0},
-                       {"Name", ftString, 60},    {"Day", ftDateTime, 0},    {"Amount", ftFloat, 0},
-                       {"GroupNo", ftInteger, 0}, {"Note", ftString, 60}};
-        FieldDefs().Clear();
-        int offset = 1;
-        for (const auto& c : columns) {
-            FieldDefs().Add(c.name, c.type, c.size);
-            TMemFieldDef def;
-            def.Name = c.name;
-            def.DataType = c.type;
-            def.Size = c.size;
-            def.Offset = offset;
-            offset += GetTypeSize(c.type);
-            FMemFieldDefs.push_back(def);
-        }
-        FDataSize = offset;
-        for (const Row& r : *rows) {
-            char* rec = NewRecord();
-            for (int k = 0; k < 8; ++k)
-                if (r.has[k])
-                    rec[0] = char(uint8_t(rec[0]) | (1u << k));
-            auto put = [&](int k, auto v) {
-                if (r.has[k])
-                    std::memcpy(rec + FMemFieldDefs[size_t(k)].Offset, &v, sizeof v);
-            };
-            auto putText = [&](int k, const std::string& s) {
-                const QByteArray b = toCp1251(QString::fromStdString(s));
-                if (r.has[k] && !b.isEmpty())
-                    put(k, Blocks().Create(b.constData(), int32_t(b.size())));
-            };
-            put(0, r.id);
-            put(1, r.status);
-            put(2, r.code);
-            putText(3, r.name);
-            put(4, r.day);
-            put(5, r.amount);
-            put(6, r.group);
-            putText(7, r.note);
-            AppendRecord(rec);
-        }
-        TZMemTable::InternalOpen();
+// The rows are encoded at open from the generated ones, not kept a second time as values.
+class BenchTable : public FilledMemTable {
+public:
+    BenchTable()
+        : FilledMemTable({{"Id", ftInteger},
+                          {"Status", ftSmallint},
+                          {"Code", ftInteger},
+                          {"Name", ftString, 60},
+                          {"Day", ftDateTime},
+                          {"Amount", ftFloat},
+                          {"GroupNo", ftInteger},
+                          {"Note", ftString, 60}}) {
+        setRowSource([this](const auto& append) {
+            for (const GeneratedRow& r : *rows)
+                append(values(r));
+        });
+    }
+    std::vector<GeneratedRow>* rows = nullptr;
+
+private:
+    static FilledMemTable::Row values(const GeneratedRow& r) {
+        auto v = [&r](int k, Variant value) { return r.has[k] ? value : Variant::Null(); };
+        return {v(0, r.id),
+                v(1, int(r.status)),
+                v(2, r.code),
+                v(3, QString::fromStdString(r.name)),
+                v(4, Variant::FromDateTime(MSecsToDateTime(r.day))),
+                v(5, r.amount),
+                v(6, r.group),
+                v(7, QString::fromStdString(r.note))};
     }
 };
 

@@ -7,8 +7,7 @@
 #include <cstring>
 
 #include "dataclient/UZFilterParser.h"
-#include "dataclient/UZMemTable.h"
-#include "platform/Cp1251.h"
+#include "dataclient/UZMemTableBuilder.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -16,52 +15,28 @@ namespace {
 using namespace platform;
 using namespace dataclient;
 
-class SmallTable : public TZMemTable {
-protected:
-    void InternalOpen() override {
-        const struct {
-            const char* name;
-            TFieldType type;
-            int size;
-        } columns[] = {{"Id", ftInteger, 0},   {"Name", ftString, 10},   {"Status", ftSmallint, 0},
-                       {"Price", ftFloat, 0},  {"Day", ftDateTime, 0},   {"Flag", ftBoolean, 0},
-                       {"Big", ftLargeint, 0}, {"Money", ftCurrency, 0}, {"W", ftWord, 0}};
-        FieldDefs().Clear();
-        int offset = 2;
-        for (const auto& c : columns) {
-            FieldDefs().Add(c.name, c.type, c.size);
-            TMemFieldDef def;
-            def.Name = c.name;
-            def.DataType = c.type;
-            def.Size = c.size;
-            def.Offset = offset;
-            offset += GetTypeSize(c.type);
-            FMemFieldDefs.push_back(def);
-        }
-        FDataSize = offset;
+// Row 1 has a present empty name; row 2 only its Id.
+class SmallTable : public FilledMemTable {
+public:
+    SmallTable()
+        : FilledMemTable({{"Id", ftInteger},
+                          {"Name", ftString, 10},
+                          {"Status", ftSmallint},
+                          {"Price", ftFloat},
+                          {"Day", ftDateTime},
+                          {"Flag", ftBoolean},
+                          {"Big", ftLargeint},
+                          {"Money", ftCurrency},
+                          {"W", ftWord}}) {
         const char* names[] = {"Иванов", "", nullptr, "abc"};
         for (int r = 0; r < 4; ++r) {
-            char* rec = NewRecord();
-            rec[0] = char(r == 2 ? 0x01 : 0xFF);  // row 2: only Id has a value
-            rec[1] = char(r == 2 ? 0x00 : 0x01);
-            auto put = [&](int k, auto v) {
-                std::memcpy(rec + FMemFieldDefs[size_t(k)].Offset, &v, sizeof v);
-            };
-            put(0, int32_t(r));
-            if (names[r] && *names[r]) {
-                const QByteArray b = toCp1251(QString::fromUtf8(names[r]));
-                put(1, Blocks().Create(b.constData(), int32_t(b.size())));
+            if (r == 2) {
+                addRow({r});
+                continue;
             }
-            put(2, int16_t(r - 1));
-            put(3, 2.5 * r);
-            put(4, (693594.0 + 45000 + r) * 86400000.0);
-            put(5, int16_t(r & 1));
-            put(6, int64_t(1) << (20 * r));
-            put(7, 1.25 * r);
-            put(8, uint16_t(65535 - r));
-            AppendRecord(rec);
+            addRow({r, names[r], r - 1, 2.5 * r, Variant::FromDateTime(45000 + r), bool(r & 1),
+                    int64_t(1) << (20 * r), Variant::FromCurrency(1.25 * r), uint16_t(65535 - r)});
         }
-        TZMemTable::InternalOpen();
     }
 };
 

@@ -211,9 +211,137 @@ ColumnType valueColumnType(sqlite3_stmt* stmt, int k, bool haveRow) {
     }
 }
 
+// The row stream being built. Every value of every row passes through here, so appending is a
+// bounds check and a copy, without QByteArray's per-call cost; full packets are taken off the
+// front.
+class RowBuffer {
+public:
+    qsizetype size() const { return FSize; }
+    // n more bytes at the end, returned as an offset (the storage may move as it grows).
+    qsizetype grow(qsizetype n) {
+        if (size_t(FSize + n) > FData.size())
+            FData.resize(std::max(FData.size() * 2, size_t(FSize + n)));
+        const qsizetype at = FSize;
+        FSize += n;
+        return at;
+    }
+    void append(const void* bytes, qsizetype n) {
+        const qsizetype at = grow(n);
+        std::memcpy(FData.data() + at, bytes, size_t(n));
+    }
+    char* at(qsizetype offset) { return FData.data() + offset; }
+    void truncate(qsizetype n) { FSize = std::min(FSize, n); }
+    // The first n bytes (at most all) as a packet payload; the rest moves to the front.
+    QByteArray take(qsizetype n) {
+        n = std::min(n, FSize);
+        QByteArray out(FData.data(), n);
+        std::memmove(FData.data(), FData.data() + n, size_t(FSize - n));
+        FSize -= n;
+        return out;
+    }
+
+private:
+    std::vector<char> FData = std::vector<char>(size_t(1) << 17);
+    qsizetype FSize = 0;
+};
+
 template <typename T>
-void put(QByteArray& out, T v) {
-    out.append(reinterpret_cast<const char*>(&v), sizeof v);
+void put(RowBuffer& out, T v) {
+    out.append(&v, sizeof v);
+}
+
+// Windows-1251 bytes of every code point of the basic plane, as the codec gives them.
+const std::vector<uint8_t>& cp1251Bytes() {
+    static const std::vector<uint8_t> table = [] {
+        std::vector<uint8_t> t(0x10000, uint8_t('?'));
+        for (char32_t c = 0; c < 0x10000; ++c)
+            if (c < 0xD800 || c > 0xDFFF)
+                t[c] = uint8_t(toCp1251(QString(QChar(char16_t(c)))).at(0));
+        return t;
+    }();
+    return table;
+}
+
+// Appends the length-prefixed Windows-1251 form of UTF-8 text. Text is converted byte by byte
+// through the table; what the table cannot take (malformed, outside the basic plane) goes through
+// the codec, which gives the same bytes for everything else.
+void appendCp1251(RowBuffer& out, const char* utf8, int n) {
+    // Every character takes at least one byte of UTF-8 and exactly one of Windows-1251.
+    const qsizetype lengthAt = out.grow(4 + n);
+    char* to = out.at(lengthAt + 4);
+    const auto* p = reinterpret_cast<const uint8_t*>(utf8);
+    const auto* end = p + n;
+    const std::vector<uint8_t>& table = cp1251Bytes();
+    while (p < end) {
+        char32_t c = *p;
+        int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : -1;
+        if (extra < 0 || end - p <= extra)
+            break;
+        if (extra)
+            c &= extra == 1 ? 0x1F : 0x0F;
+        bool ok = true;
+        for (int i = 1; i <= extra; ++i) {
+            ok = ok && (p[i] & 0xC0) == 0x80;
+            c = (c << 6) | (p[i] & 0x3F);
+        }
+        if (!ok || (extra == 1 && c < 0x80) ||
+            (extra == 2 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))))
+            break;
+        *to++ = char(table[c]);
+        p += 1 + extra;
+    }
+    int32_t length = int32_t(to - out.at(lengthAt + 4));
+    out.truncate(lengthAt + 4 + length);
+    if (p < end) {
+        out.truncate(lengthAt + 4);
+        const QByteArray b = toCp1251(QString::fromUtf8(utf8, n));
+        out.append(b.constData(), b.size());
+        length = int32_t(b.size());
+    }
+    std::memcpy(out.at(lengthAt), &length, 4);
+}
+
+// "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" and "YYYY-MM-DD HH:MM:SS.zzz", the forms dates are kept in,
+// read without building a QDateTime; anything else is left to the general reading.
+std::optional<TTimeStamp> plainTimeStamp(const char* p, int n) {
+    if (n != 10 && n != 19 && n != 23)
+        return std::nullopt;
+    bool ok = true;
+    auto number = [&](int at, int count) {
+        int v = 0;
+        for (int i = at; i < at + count; ++i) {
+            ok = ok && p[i] >= '0' && p[i] <= '9';
+            v = v * 10 + (p[i] - '0');
+        }
+        return v;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    ok = ok && p[4] == '-' && p[7] == '-' && year >= 1 && month >= 1 && month <= 12 && day >= 1;
+    int hour = 0, minute = 0, second = 0, msec = 0;
+    if (n >= 19) {
+        hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+        ok = ok && (p[10] == ' ' || p[10] == 'T') && p[13] == ':' && p[16] == ':' && hour < 24 &&
+             minute < 60 && second < 60;
+    }
+    if (n == 23) {
+        msec = number(20, 3);
+        ok = ok && p[19] == '.';
+    }
+    if (!ok)
+        return std::nullopt;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (day > kDays[month - 1] + (month == 2 && leap))
+        return std::nullopt;
+    // Days since 1970-01-01 (civil calendar), then the day number counted from 0001-01-01 = 1.
+    const int y = year - (month <= 2);
+    const int era = y / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    constexpr int kUnixDay = 719163;  // day number of 1970-01-01
+    const int32_t date = int32_t(era * 146097 + doe - 719468 + kUnixDay);
+    return TTimeStamp{date, int32_t(((hour * 60 + minute) * 60 + second) * 1000 + msec)};
 }
 
 std::optional<QDateTime> columnDateTime(sqlite3_stmt* stmt, int k) {
@@ -235,22 +363,21 @@ std::optional<QDateTime> columnDateTime(sqlite3_stmt* stmt, int k) {
 
 // The column's value in its slot form (length-prefixed for text and blobs); false for null or a
 // value that does not read as the column's type.
-bool encodeValue(QByteArray& out, sqlite3_stmt* stmt, int k, uint8_t type) {
+bool encodeValue(RowBuffer& out, sqlite3_stmt* stmt, int k, uint8_t type) {
     if (sqlite3_column_type(stmt, k) == SQLITE_NULL)
         return false;
     switch (type) {
         case ftString: {
-            const QByteArray b = toCp1251(
-                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, k))));
-            put(out, int32_t(b.size()));
-            out += b;
+            // The text first, then its length in bytes, as SQLite asks.
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, k));
+            appendCp1251(out, text, sqlite3_column_bytes(stmt, k));
             return true;
         }
         case ftBlob: {
             const void* p = sqlite3_column_blob(stmt, k);
             const int n = sqlite3_column_bytes(stmt, k);
             put(out, int32_t(n));
-            out.append(static_cast<const char*>(p), n);
+            out.append(p, n);
             return true;
         }
         case ftSmallint:
@@ -272,10 +399,18 @@ bool encodeValue(QByteArray& out, sqlite3_stmt* stmt, int k, uint8_t type) {
         case ftDate:
         case ftTime:
         case ftDateTime: {
-            const auto dt = columnDateTime(stmt, k);
-            if (!dt)
-                return false;
-            const TTimeStamp ts = DateTimeToTimeStamp(QDateTimeToDateTime(*dt));
+            std::optional<TTimeStamp> stamp;
+            if (sqlite3_column_type(stmt, k) == SQLITE_TEXT) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, k));
+                stamp = plainTimeStamp(text, sqlite3_column_bytes(stmt, k));
+            }
+            if (!stamp) {
+                const auto dt = columnDateTime(stmt, k);
+                if (!dt)
+                    return false;
+                stamp = DateTimeToTimeStamp(QDateTimeToDateTime(*dt));
+            }
+            const TTimeStamp ts = *stamp;
             if (type == ftDate)
                 put(out, ts.Date);
             else if (type == ftTime)
@@ -290,7 +425,7 @@ bool encodeValue(QByteArray& out, sqlite3_stmt* stmt, int k, uint8_t type) {
             put(out, u.data1);
             put(out, u.data2);
             put(out, u.data3);
-            out.append(reinterpret_cast<const char*>(u.data4), 8);
+            out.append(u.data4, 8);
             return true;
         }
         default:
@@ -299,7 +434,8 @@ bool encodeValue(QByteArray& out, sqlite3_stmt* stmt, int k, uint8_t type) {
 }
 
 // Steps the statement to its end, producing 133 and the 134 packets.
-std::vector<ReplyPart> resultReplies(sqlite3* db, sqlite3_stmt* stmt, const QueryOptions& options) {
+std::vector<ReplyPart> resultReplies(sqlite3* db, sqlite3_stmt* stmt, const QueryOptions& options,
+                                     const ReplySink* sink) {
     int rc = sqlite3_step(stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         return {errorReply(QString::fromUtf8(sqlite3_errmsg(db)))};
@@ -314,26 +450,37 @@ std::vector<ReplyPart> resultReplies(sqlite3* db, sqlite3_stmt* stmt, const Quer
         c.unsized = c.type.type == ftString && c.type.size == 0;
         c.name = toCp1251(QString::fromUtf8(sqlite3_column_name(stmt, k))).left(255);
     }
+    // The header can lead only when no size depends on the rows still to come.
+    const bool streaming =
+        sink && !options.rowsOutOfOrder && !options.cutRow &&
+        std::none_of(columns.begin(), columns.end(), [](const Column& c) { return c.unsized; });
     std::vector<ReplyPart> out;
-    out.push_back({dataclient::wire::kResultHeader, {}});  // written once the sizes are known
+    bool alive = true;
+    auto deliver = [&](ReplyPart part) {
+        if (streaming)
+            alive = alive && (*sink)(std::move(part));
+        else
+            out.push_back(std::move(part));
+    };
+    // Without streaming the header is written once the sizes are known.
+    deliver({dataclient::wire::kResultHeader, streaming ? headerPayload(columns) : QByteArray()});
     const int packetSize = std::max(1, options.rowPacketSize);
-    QByteArray stream;
+    RowBuffer stream;
     qsizetype lastRow = 0;
+    int32_t sequence = 0;
     auto flush = [&](bool final) {
-        out.push_back(
-            {dataclient::wire::kResultRows, stream.left(packetSize), int32_t(out.size()), final});
-        stream.remove(0, std::min<qsizetype>(packetSize, stream.size()));
+        deliver({dataclient::wire::kResultRows, stream.take(packetSize), ++sequence, final});
     };
     const int bitmapSize = (n + 7) / 8;
-    while (rc == SQLITE_ROW) {
-        const qsizetype start = stream.size();
-        stream.append(QByteArray(bitmapSize, '\0'));
+    while (rc == SQLITE_ROW && alive) {
+        const qsizetype start = stream.grow(bitmapSize);
+        std::memset(stream.at(start), 0, size_t(bitmapSize));
         for (int k = 0; k < n; ++k) {
             Column& c = columns[size_t(k)];
             const qsizetype before = stream.size();
             if (!encodeValue(stream, stmt, k, c.type.type))
                 continue;
-            stream[start + k / 8] = char(uint8_t(stream[start + k / 8]) | (1u << (k % 8)));
+            *stream.at(start + k / 8) |= char(1u << (k % 8));
             if (c.unsized)
                 c.type.size = std::clamp(int32_t(stream.size() - before - 4), c.type.size,
                                          dataclient::kMaxDeclaredSize);
@@ -343,14 +490,19 @@ std::vector<ReplyPart> resultReplies(sqlite3* db, sqlite3_stmt* stmt, const Quer
             flush(false);
         rc = sqlite3_step(stmt);
     }
+    if (!alive)
+        return {};
+    // Streamed rows already sent are followed by the error, which ends the answer.
     if (rc != SQLITE_DONE)
         return {errorReply(QString::fromUtf8(sqlite3_errmsg(db)))};
     if (options.cutRow && lastRow > 1) {
         // The last row loses its second half (it may already be in an earlier packet: then the
         // cut falls in what is left here, or nothing is cut).
-        stream.chop(std::min<qsizetype>(lastRow / 2, stream.size()));
+        stream.truncate(stream.size() - std::min<qsizetype>(lastRow / 2, stream.size()));
     }
     flush(true);
+    if (streaming)
+        return {};
     // A string field shows at most its size, so a column of size 0 would read as empty text.
     for (Column& c : columns)
         if (c.unsized && c.type.size == 0)
@@ -404,8 +556,8 @@ ColumnType declaredColumnType(const QString& declaration) {
     return {};
 }
 
-std::vector<ReplyPart> runQuery(sqlite3* db, const QByteArray& request,
-                                const QueryOptions& options) {
+std::vector<ReplyPart> runQuery(sqlite3* db, const QByteArray& request, const QueryOptions& options,
+                                const ReplySink* sink) {
     Reader r(request);
     int32_t length = 0;
     QByteArray text;
@@ -458,7 +610,7 @@ std::vector<ReplyPart> runQuery(sqlite3* db, const QByteArray& request,
         }
         // The first statement with a result set answers; statements before it just run.
         if (sqlite3_column_count(stmt) > 0)
-            return resultReplies(db, stmt, options);
+            return resultReplies(db, stmt, options, sink);
         int rc;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         }

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct sqlite3;
@@ -19,7 +20,7 @@ struct sqlite3;
 namespace ktsd {
 
 struct QueryOptions {
-    int rowPacketSize = 8192;     // payload bytes of a 134 packet (the last one may be shorter)
+    int rowPacketSize = 65536;    // payload bytes of a 134 packet (the last one may be shorter)
     bool rowsOutOfOrder = false;  // send the replies last first: rows 2 before 1, rows before 133
     bool cutRow = false;          // end the stream inside its last row
 };
@@ -31,9 +32,16 @@ struct ReplyPart {
     bool final = true;
 };
 
-// The replies to one query request payload, in sending order.
-std::vector<ReplyPart> runQuery(sqlite3* db, const QByteArray& request,
-                                const QueryOptions& options);
+// Takes replies as they are made; false stops the query (nobody is listening any more).
+using ReplySink = std::function<bool(ReplyPart&&)>;
+
+// The replies to one query request payload, in sending order. With a sink, a result whose column
+// sizes are all known before its rows (no text without a declared size, no fault switch that
+// reorders or cuts the stream) goes to the sink as it is made: the header, then each row packet
+// as soon as it is full, so the first rows travel while later ones are still read. What is
+// returned follows whatever the sink got.
+std::vector<ReplyPart> runQuery(sqlite3* db, const QByteArray& request, const QueryOptions& options,
+                                const ReplySink* sink = nullptr);
 
 // The field-type code and size a declared column type maps to; type 0 when the declaration is
 // unknown (the column is then typed from its first value).

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 namespace ktsd {
@@ -41,6 +42,71 @@ const ClientNameField& serverName() {
     return name;
 }
 
+// The answers of a request link: exactly one packet for every packet received, overall. A
+// query is answered while it runs: its replies go out as they are made, ahead of the polls that
+// will ask for them, so rows travel while later ones are still read. Owed counts the packets
+// received and not yet answered; below zero they were answered ahead, and the polls that arrive
+// for them are only counted.
+// Thread contract: the link's thread calls Received and StreamStarted; the stream's thread
+// StreamSent and StreamEnded. While a stream runs only its thread sends.
+class RequestAnswers {
+public:
+    RequestAnswers(Link& link, Session& session) : FLink(link), FSession(session) {}
+
+    // A packet arrived (its replies, if any, are already pending): answers it unless the running
+    // stream or an earlier answer covers it. False when the link failed; *sent is the answer.
+    bool Received(PacketPtr* sent) {
+        std::lock_guard guard(FLock);
+        ++FOwed;
+        if (FStreaming || FOwed <= 0)
+            return true;
+        --FOwed;
+        *sent = takeAnswer();
+        return FLink.Send(**sent);
+    }
+    // A query arrived whose replies will be sent as they are made.
+    void StreamStarted() {
+        std::lock_guard guard(FLock);
+        ++FOwed;
+        FStreaming = true;
+    }
+    bool StreamSent(const Packet& reply) {
+        {
+            std::lock_guard guard(FLock);
+            --FOwed;
+        }
+        return FLink.Send(reply);
+    }
+    // The stream's last reply went out: what is still owed is answered now.
+    void StreamEnded() {
+        std::lock_guard guard(FLock);
+        FStreaming = false;
+        for (; FOwed > 0; --FOwed)
+            if (!FLink.Send(*takeAnswer()))
+                return;
+    }
+
+private:
+    // The next packet of the session, or 268 when nothing is pending.
+    PacketPtr takeAnswer() {
+        {
+            std::lock_guard guard(FSession.lock);
+            if (!FSession.pending.empty()) {
+                PacketPtr next = std::move(FSession.pending.front());
+                FSession.pending.pop_front();
+                return next;
+            }
+        }
+        return buildPacket(serverName(), wire::kNothingPending, {}, randomKey());
+    }
+
+    Link& FLink;
+    Session& FSession;
+    std::mutex FLock;
+    int FOwed = 0;            // guarded by FLock
+    bool FStreaming = false;  // guarded by FLock
+};
+
 }  // namespace
 
 void log(const QString& line) {
@@ -66,14 +132,20 @@ Server::~Server() {
 }
 
 bool Server::Start(QString* error) {
+    // FQueryLock serialises every use of the connection, so SQLite's own per-call locking is
+    // only cost (it shows on every column of every row).
     if (sqlite3_open_v2(FOptions.database.toUtf8().constData(), &FDatabase,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
         // The real server keeps serving logins when its database is away; so does ktsd.
         log(QStringLiteral("cannot open database %1: %2")
                 .arg(FOptions.database, QString::fromUtf8(sqlite3_errmsg(FDatabase))));
         sqlite3_close(FDatabase);
         FDatabase = nullptr;
+    } else {
+        // Large results read the file straight from the page cache instead of a read call per
+        // page.
+        sqlite3_exec(FDatabase, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
     }
     FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     int on = 1;
@@ -174,7 +246,7 @@ std::vector<PacketPtr> Server::Dispatch(const Packet& request) const {
     return handler->second(request);
 }
 
-std::vector<PacketPtr> Server::Query(const Packet& request) const {
+std::vector<PacketPtr> Server::Query(const Packet& request, const PacketSink* sink) const {
     std::vector<PacketPtr> out;
     if (!FDatabase) {
         out.push_back(Reply(request, -3));
@@ -184,18 +256,28 @@ std::vector<PacketPtr> Server::Query(const Packet& request) const {
     options.rowPacketSize = FOptions.rowPacketSize;
     options.rowsOutOfOrder = FOptions.rowsOutOfOrder;
     options.cutRow = FOptions.cutRow;
-    std::vector<ReplyPart> parts;
-    {
-        std::lock_guard guard(FQueryLock);
-        parts = runQuery(FDatabase, request.PayloadBytes(), options);
-    }
-    for (const ReplyPart& part : parts) {
+    auto packet = [&](const ReplyPart& part) {
         PacketPtr reply = Reply(request, part.kind, part.payload);
         reply->SetSequence(part.sequence);
         reply->SetFinal(part.final ? wire::kFinalMark : 0);
-        out.push_back(std::move(reply));
+        return reply;
+    };
+    const ReplySink toLink = [&](ReplyPart&& part) { return (*sink)(packet(part)); };
+    std::vector<ReplyPart> parts;
+    {
+        std::lock_guard guard(FQueryLock);
+        parts = runQuery(FDatabase, request.PayloadBytes(), options, sink ? &toLink : nullptr);
     }
+    for (const ReplyPart& part : parts)
+        out.push_back(packet(part));
     return out;
+}
+
+bool Server::Streams(const Packet& request) const {
+    const int32_t kind = request.Kind();
+    return (kind == wire::kQuery || kind == wire::kQueryRepair || kind == wire::kExecRepair) &&
+           !FOptions.answerKind && !FOptions.replyOnReceiveLink && FOptions.closeAfter == 0 &&
+           FOptions.dropAfterRows == 0;
 }
 
 std::shared_ptr<Session> Server::Join(const std::array<uint8_t, 16>& guid, bool* first) {
@@ -260,6 +342,13 @@ void Server::Serve(int socket, int number, QString peer) {
     bool first = false;
     std::shared_ptr<Session> session = Join(record.guid, &first);
     const int32_t answer = first ? wire::kLoginAccepted : wire::kLoginAcceptedAgain;
+    const bool accepting = !FOptions.refuseLogin && FOptions.corruptLogin.isEmpty();
+    // A receive link takes replies from the moment its login is logged, so that nothing the
+    // client asks once it sees the link accepted can miss it.
+    if (accepting && record.mode == wire::kModeReceive) {
+        std::lock_guard guard(session->lock);
+        session->receivers.push_back(link);
+    }
     log(QStringLiteral("%1 login mode=%2 type=%3 guid=%4 name=\"%5\" password=\"%6\" -> %7")
             .arg(tag)
             .arg(record.mode)
@@ -270,15 +359,12 @@ void Server::Serve(int socket, int number, QString peer) {
             .arg(FOptions.refuseLogin ? QStringLiteral("refused") : QString::number(answer)));
     if (FOptions.loginDelayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(FOptions.loginDelayMs));
-    if (!link->Send(*LoginReply(!FOptions.refuseLogin, answer)) || FOptions.refuseLogin ||
-        !FOptions.corruptLogin.isEmpty()) {
+    if (!link->Send(*LoginReply(!FOptions.refuseLogin, answer)) || !accepting) {
         log(QStringLiteral("%1 closed after login").arg(tag));
         return;
     }
-    if (record.mode == wire::kModeReceive) {
-        std::lock_guard guard(session->lock);
-        session->receivers.push_back(link);
-    }
+    RequestAnswers answers(*link, *session);
+    std::thread producer;  // the running stream's, if any
     while (!closing()) {
         PacketPtr request = readOne();
         if (!request)
@@ -287,6 +373,19 @@ void Server::Serve(int socket, int number, QString peer) {
             break;
         if (FOptions.silent || request->Kind() == wire::kGoodbye)
             continue;
+        if (record.mode == wire::kModeRequest && Streams(*request)) {
+            if (producer.joinable())
+                producer.join();  // the previous stream has been sent in full
+            answers.StreamStarted();
+            producer = std::thread([this, &answers, request = std::move(request)] {
+                const PacketSink send = [&](PacketPtr reply) { return answers.StreamSent(*reply); };
+                for (auto& reply : Query(*request, &send))
+                    if (!send(std::move(reply)))
+                        return;
+                answers.StreamEnded();
+            });
+            continue;
+        }
         std::vector<PacketPtr> replies = Dispatch(*request);
         if (record.mode != wire::kModeRequest) {
             if (!PushToReceiver(*session, replies)) {
@@ -299,25 +398,23 @@ void Server::Serve(int socket, int number, QString peer) {
         // Exactly one packet answers each packet of a request link.
         if (FOptions.replyOnReceiveLink && !replies.empty())
             PushToReceiver(*session, replies);
-        PacketPtr answerPacket;
         {
             std::lock_guard guard(session->lock);
             for (auto& reply : replies)
                 session->pending.push_back(std::move(reply));
-            if (!session->pending.empty()) {
-                answerPacket = std::move(session->pending.front());
-                session->pending.pop_front();
-            }
         }
-        if (!answerPacket)
-            answerPacket = buildPacket(serverName(), wire::kNothingPending, {}, randomKey());
-        if (!link->Send(*answerPacket))
+        PacketPtr answerPacket;
+        if (!answers.Received(&answerPacket))
             break;
-        if (answerPacket->Kind() == wire::kResultRows && FOptions.dropAfterRows > 0 &&
-            ++rowsSent >= FOptions.dropAfterRows) {
+        if (answerPacket && answerPacket->Kind() == wire::kResultRows &&
+            FOptions.dropAfterRows > 0 && ++rowsSent >= FOptions.dropAfterRows) {
             log(QStringLiteral("%1 dropped after %2 row packets").arg(tag).arg(rowsSent));
             break;
         }
+    }
+    if (producer.joinable()) {
+        link->connection->Close();  // a stream still being sent stops at its next packet
+        producer.join();
     }
     log(QStringLiteral("%1 closed after %2 packets").arg(tag).arg(received));
 }

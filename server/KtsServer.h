@@ -3,9 +3,11 @@
 // can be told to misbehave (one switch per fault) so that the client's failure paths are tested
 // against a real peer. Request handling goes through one dispatch table (KtsDispatch.cpp).
 //
-// Thread contract: one thread accepts; each connection has its own thread. Options are constant
-// after start. The session table is guarded by FSessionsLock; a session's pending replies and
-// receive links by its own lock; each link's writes by its write lock.
+// Thread contract: one thread accepts; each connection has its own thread, and a query on a
+// request link runs on a thread of its own that sends the replies as they are made, while the
+// connection's thread keeps reading the polls (RequestAnswers in KtsServer.cpp). Options are
+// constant after start. The session table is guarded by FSessionsLock; a session's pending replies
+// and receive links by its own lock; each link's writes by its write lock.
 #pragma once
 
 #include "dataclient/UZPacket.h"
@@ -42,7 +44,7 @@ struct Options {
     QString corruptLogin;               // checksum | length | check | name | huge
     bool silent = false;                // answer the login, then nothing
     std::optional<int32_t> answerKind;  // answer every request with this kind
-    int rowPacketSize = 8192;           // payload bytes of a 134 packet
+    int rowPacketSize = 65536;          // payload bytes of a 134 packet
     bool rowsOutOfOrder = false;        // send a result's replies last first
     bool cutRow = false;                // end every result stream inside its last row
     int dropAfterRows = 0;              // close a link after it sent this many 134 packets
@@ -83,11 +85,18 @@ public:
     PacketPtr Reply(const dataclient::Packet& request, int32_t kind,
                     const QByteArray& payload = {}) const;
     const Options& options() const { return FOptions; }
-    // The replies to a query request (kinds 5, 29, 30).
-    std::vector<PacketPtr> Query(const dataclient::Packet& request) const;
+    // Hands one reply packet to the link; false when the link is gone.
+    using PacketSink = std::function<bool(PacketPtr)>;
+    // The replies to a query request (kinds 5, 29, 30). With a sink, the replies that can go out
+    // while the query still runs go there (KtsQuery.h says which); the rest is returned.
+    std::vector<PacketPtr> Query(const dataclient::Packet& request,
+                                 const PacketSink* sink = nullptr) const;
 
 private:
     void Serve(int socket, int number, QString peer);
+    // Whether a request on a request link has its query answered while it runs: not when a fault
+    // switch counts or redirects the packets.
+    bool Streams(const dataclient::Packet& request) const;
     std::vector<PacketPtr> Dispatch(const dataclient::Packet& request) const;
     PacketPtr LoginReply(bool accepted, int32_t kind) const;
     // Sends the replies on a receive link of the session; false (nothing consumed) without one.

@@ -26,7 +26,7 @@ const char kUsage[] =
     "  --corrupt-login WHAT    spoil the login reply: checksum|length|check|name|huge\n"
     "  --silent                answer the login, then nothing\n"
     "  --answer-kind N         answer every request with kind N\n"
-    "  --row-packet-size N     payload bytes of a result row packet (default 8192)\n"
+    "  --row-packet-size N     payload bytes of a result row packet (default 65536)\n"
     "  --rows-out-of-order     send a result's packets last first (rows before header)\n"
     "  --cut-row               end every result stream inside its last row\n"
     "  --drop-after-rows N     close a link after it sent N result row packets\n";

@@ -121,6 +121,13 @@ void TZClient::Activate() {
     SessionCore& s = *FCore;
     FActive = true;
     {
+        // What the previous session's links reported and the main thread has not seen yet is
+        // about a session that no longer exists; delivered now, a "disconnected" would be taken
+        // for the loss of this one.
+        std::lock_guard guard(s.FNoticeLock);
+        s.FNotices.clear();
+    }
+    {
         std::lock_guard guard(s.FLock);
         s.FActive = true;
         s.NewSessionGuid();

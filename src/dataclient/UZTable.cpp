@@ -60,6 +60,7 @@ void TZTable::BindMasterParams() {
     TDataSet* master = FDataLink.DataSet();
     if (!master)
         return;
+    master->UpdateFieldDefs();
     for (int i = 0; i < FParams.Count(); ++i) {
         TParam& p = FParams[i];
         if (p.Bound)

@@ -70,9 +70,8 @@ public:
     bool RepairSQL = false;  // request kinds 29 and 30 instead of 5
     std::function<void(TZTable*)> OnBeforeExecSQL;
 
-    // Opening through the table: a query that opened no result set leaves it closed again.
-    void SetActive(bool value);
-    void Open() { SetActive(true); }
+    // A query that opened no result set leaves the table closed again.
+    void SetActive(bool value) override;
     // Raises OnBeforeExecSQL; if the table is not active runs the statement (kind 30 with
     // RepairSQL, otherwise by opening the table).
     virtual void ExecSQL();

@@ -7,7 +7,10 @@ namespace dataclient {
 
 QString TZarinAbstractConnection::LastError() const {
     std::lock_guard guard(FErrorLock);
-    return FLastError;
+    // A copy of its own: a shared one would be released on the reading thread while a writer
+    // replaces the text on another, ordered only by Qt's reference count, which the thread
+    // checker cannot see (the ktsd links read and write from two threads).
+    return QString(FLastError.constData(), FLastError.size());
 }
 
 void TZarinAbstractConnection::SetLastError(const QString& text) {

@@ -76,7 +76,9 @@ public:
 
     // --- opening and state
     bool Active() const { return FActive; }
-    void SetActive(bool value);
+    // Virtual so that a descendant reached through TDataSet& (the report engine holds its
+    // datasets that way) still runs its own opening rules.
+    virtual void SetActive(bool value);
     void Open() { SetActive(true); }
     void Close() { SetActive(false); }
     TDataSetState State() const { return FState; }
@@ -84,6 +86,12 @@ public:
 
     // --- fields
     TFieldDefs& FieldDefs() { return FFieldDefs; }
+    // Describes a closed dataset's fields afresh (an open one keeps those it opened with), so
+    // that a dataset that follows it binds what it would open with now.
+    void UpdateFieldDefs() {
+        if (!FActive)
+            InternalInitFieldDefs();
+    }
     const std::vector<TField*>& Fields() const { return FFields; }
     int FieldCount() const { return int(FFields.size()); }
     // Ignoring case; nullptr / "Field 'X' not found".

@@ -145,9 +145,6 @@ bool TDataDB::Connect() {
     try {
         if (DefaultDB->Connected())
             DefaultDB->SetConnected(false);
-        // The previous session's links report going down through a posted notice; delivered
-        // after the new connection, it would be taken for the new session's loss and end it.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         DefaultDB->SetConnected(true);
         return true;
     } catch (const std::exception& e) {

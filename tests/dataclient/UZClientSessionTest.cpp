@@ -131,7 +131,10 @@ TEST(TZClientLinks, BadPacketsEndTheConversationWithTheirText) {
         Session s(server, 2);
         EventLog events(s.client);
         s.client.SetActive(true);
-        ASSERT_TRUE(waitUntil([&] { return events.count("disconnect") == 1; }));
+        // The set reconnects every 200 ms; a busy main thread may take two rounds' notices at
+        // once, so the first round is waited for, not an exact count.
+        ASSERT_TRUE(waitUntil([&] { return events.count("disconnect") >= 1; }))
+            << events.events.join(", ").toStdString();
         ASSERT_FALSE(events.errors().isEmpty());
         EXPECT_EQ(events.errors().first(), "error:" + c.text);
         EXPECT_EQ(events.count("accept"), 0);
@@ -143,8 +146,10 @@ TEST(TZClientLinks, RefusedLoginTakesTheSetDownWithoutAMessage) {
     Session s(server, 2);
     EventLog events(s.client);
     s.client.SetActive(true);
-    ASSERT_TRUE(waitUntil([&] { return events.count("disconnect") == 1; }));
-    EXPECT_EQ(events.count("connect"), 1);
+    // As above: the first round of the reconnecting set is the one looked at.
+    ASSERT_TRUE(waitUntil([&] { return events.count("disconnect") >= 1; }));
+    const QStringList firstRound = events.events.mid(0, events.events.indexOf("disconnect") + 1);
+    EXPECT_EQ(firstRound, QStringList({"connect", "disconnect"}));
     EXPECT_EQ(events.count("accept"), 0);
     EXPECT_TRUE(events.errors().isEmpty()) << events.events.join(", ").toStdString();
 }

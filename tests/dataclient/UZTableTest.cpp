@@ -5,6 +5,7 @@
 
 #include "dataclient/UZTable.h"
 #include "dataclient/ZarinDatabase.h"
+#include "platform/Cp1251.h"
 #include "platform/DataSet.h"
 #include "platform/DataSource.h"
 #include "platform/DateTime.h"
@@ -122,6 +123,28 @@ TEST(TZTable, PacketsCutSmallOutOfOrderOrThroughAReceiveLink) {
         auto t = f.table({kSelect});
         ASSERT_EQ(openError(*t), QString());
         EXPECT_EQ(dump(*t), kRows);
+    }
+}
+
+// A result with declared columns is sent while it is read, ahead of the client's polls; the
+// link must come out of it in step: the next requests get their own answers, not stale ones.
+TEST(TZTable, StreamedResultLeavesTheLinkInStep) {
+    Fixture f({"--row-packet-size", "64"});
+    f.table({"CREATE TABLE big (ID INTEGER, Name VARCHAR(20));",
+             "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000)",
+             "INSERT INTO big SELECT x, 'строка ' || x FROM c;"})
+        ->ExecSQL();
+    auto t = f.table({"SELECT ID, Name FROM big ORDER BY ID"});
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(openError(*t), QString());
+        EXPECT_EQ(t->RecCount(), 3000);
+        t->Last();
+        EXPECT_EQ(t->FieldByName("Name")->AsString(), "строка 3000");
+        EXPECT_TRUE(f.db.DBCommand()->DBSessionState());  // kind 150 with bit 2: its own answer
+        auto count = f.table({"SELECT COUNT(*) AS N FROM big"});
+        ASSERT_EQ(openError(*count), QString());
+        EXPECT_EQ(count->FieldByName("N")->AsInteger(), 3000);
+        t->Close();
     }
 }
 
@@ -301,6 +324,98 @@ TEST(TZTable, DetailFollowsItsMaster) {
         EXPECT_EQ(e.Message(), "tbl: Circular datalinks are not allowed");
     }
     EXPECT_EQ(master->DataSource(), nullptr);
+}
+
+TEST(TZTable, DetailBindsTheColumnsOfAReopenedMaster) {
+    Fixture f;
+    f.createSchema();
+    auto master = f.table({"SELECT ID AS K FROM pList ORDER BY ID"});
+    TDataSource source;
+    source.SetDataSet(master.get());
+    auto detail = f.table({"SELECT typeof(:K) AS T, :K AS V"});
+    detail->SetDataSource(&source);
+    ASSERT_EQ(openError(*master), QString());
+    ASSERT_EQ(openError(*detail), QString());
+    EXPECT_EQ(dump(*detail), QStringList({"integer|1"}));
+    // The master comes back with another column under the same name: the detail follows it.
+    master->SetSQL({"SELECT Name AS K FROM pList ORDER BY ID"});
+    EXPECT_TRUE(detail->Active());
+    ASSERT_EQ(openError(*master), QString());
+    EXPECT_EQ(detail->Params()[0].DataType, ftString);
+    EXPECT_EQ(dump(*detail), QStringList({"text|Иванов"}));
+    // And without that column the detail says which one it misses.
+    detail->Close();
+    master->SetSQL({"SELECT ID AS Other FROM pList"});
+    ASSERT_EQ(openError(*master), QString());
+    EXPECT_EQ(openError(*detail), "tbl: Field 'K' not found");
+}
+
+// The report engine drives its tables through TDataSet&: the table's own opening must run.
+TEST(TZTable, OpeningThroughTheDataSetRunsTheQuery) {
+    Fixture f;
+    f.createSchema();
+    auto t = f.table({kSelect});
+    TDataSet& ds = *t;
+    ds.Open();
+    ASSERT_TRUE(ds.Active());
+    EXPECT_EQ(dump(ds), kRows);
+    ds.Close();
+    EXPECT_FALSE(t->Active());
+    // A statement without a result set leaves it closed, not open on nothing.
+    t->SetSQL({"UPDATE pList SET Note = Note WHERE ID = 1"});
+    ds.Open();
+    EXPECT_FALSE(ds.Active());
+    ds.SetActive(true);
+    EXPECT_FALSE(ds.Active());
+}
+
+// The server reads the usual date forms and converts text to the wire without the general
+// codec; both must agree with it, and odd values must still take the general road.
+TEST(TZTable, DatesAndTextReachTheWireAsTheCodecGivesThem) {
+    Fixture f;
+    const QStringList dates = {"1980-02-03 04:05:06",
+                               "2024-02-29 23:59:59.999",
+                               "2026-06-01",
+                               "2026-06-01T07:08:09",
+                               "0001-01-01 00:00:00",
+                               "2021-02-29 10:00:00",
+                               "2026-13-01",
+                               "12:30:00",
+                               "junk"};
+    // SQL expressions, so that text the client could not send reaches the database too.
+    const QList<QPair<QString, QString>> texts = {
+        {"''", ""},
+        {"'plain'", "plain"},
+        {"'Иванов Ёжик'", "Иванов Ёжик"},
+        {"'€ № ™'", "€ № ™"},
+        {"'a' || char(128512) || 'b'", "a?b"},  // outside the basic plane: one '?'
+        {"'caf' || char(233)", "caf?"},         // no Windows-1251 byte
+        {"CAST(x'41C3' AS TEXT)", "A?"},        // malformed UTF-8
+    };
+    QStringList sql = {"CREATE TABLE d (n INTEGER, v DATETIME, t VARCHAR(20));"};
+    for (int i = 0; i < dates.size(); ++i)
+        sql << QStringLiteral("INSERT INTO d VALUES (%1, '%2', %3);")
+                   .arg(i)
+                   .arg(dates[i], texts.value(i, {"NULL", ""}).first);
+    f.table(sql)->ExecSQL();
+    auto t = f.table({"SELECT v, t FROM d ORDER BY n"});
+    ASSERT_EQ(openError(*t), QString());
+    int i = 0;
+    for (t->First(); !t->Eof(); t->Next(), ++i) {
+        QString iso = dates[i];
+        QDateTime dt = QDateTime::fromString(iso.replace(u' ', u'T'), Qt::ISODateWithMs);
+        if (!dt.isValid() && QTime::fromString(dates[i], Qt::ISODate).isValid())
+            dt = QDateTime(QDate(1899, 12, 30), QTime::fromString(dates[i], Qt::ISODate));
+        if (!dt.isValid() && QDate::fromString(dates[i], Qt::ISODate).isValid())
+            dt = QDateTime(QDate::fromString(dates[i], Qt::ISODate), QTime(0, 0));
+        TField* v = t->FieldByName("v");
+        EXPECT_EQ(v->IsNull(), !dt.isValid()) << dates[i].toStdString();
+        if (dt.isValid()) {
+            EXPECT_EQ(v->AsDateTime(), QDateTimeToDateTime(dt)) << dates[i].toStdString();
+        }
+        EXPECT_EQ(t->FieldByName("t")->AsString(), texts.value(i).second) << i;
+    }
+    EXPECT_EQ(i, dates.size());
 }
 
 TEST(TZTable, NoSessionSendsNothing) {

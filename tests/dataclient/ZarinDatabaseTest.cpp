@@ -119,3 +119,21 @@ TEST(TZarinDatabase, ServerErrorOnDisconnectLeavesTheSessionActive) {
     EXPECT_TRUE(db.Connected());
     db.Client()->SetActive(false);
 }
+
+namespace {
+
+// The old session's links report going down through a notice that the main thread sees only
+// later; a reconnection made before that must not be taken down by it.
+TEST(TZarinDatabase, ReconnectingAtOnceKeepsTheNewSession) {
+    Ktsd server;
+    TZarinDatabase db;
+    db.SetPort(server.port());
+    ASSERT_EQ(connectError(db), QString());
+    ASSERT_EQ(disconnectError(db), QString());
+    ASSERT_EQ(connectError(db), QString());
+    testenv::pumpFor(500);
+    EXPECT_TRUE(db.Connected());
+    EXPECT_TRUE(db.Client()->Active());
+}
+
+}  // namespace

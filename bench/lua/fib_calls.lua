@@ -1,0 +1,9 @@
+-- Fib(28) the recursive way: 1 028 457 calls of a small function.
+local function fib(n)
+  if n < 2 then
+    return n
+  end
+  return fib(n - 1) + fib(n - 2)
+end
+
+return fib(28)
