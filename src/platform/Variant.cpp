@@ -9,6 +9,72 @@
 
 namespace platform {
 
+void Variant::CopyStorage(const Variant& other) {
+    switch (other.FType) {
+        case VarType::String:
+            new (&FData.S) QString(other.FData.S);
+            break;
+        case VarType::Bytes:
+            new (&FData.Y) QByteArray(other.FData.Y);
+            break;
+        case VarType::Array:
+            new (&FData.L) QList<Variant>(other.FData.L);
+            break;
+        default:
+            new (&FData.P) QPointer<QObject>(other.FData.P);
+            break;
+    }
+}
+
+// The source stays a valid value of its kind (an empty text, list...), as moved-from Qt values do.
+void Variant::MoveStorage(Variant&& other) noexcept {
+    switch (other.FType) {
+        case VarType::String:
+            new (&FData.S) QString(std::move(other.FData.S));
+            break;
+        case VarType::Bytes:
+            new (&FData.Y) QByteArray(std::move(other.FData.Y));
+            break;
+        case VarType::Array:
+            new (&FData.L) QList<Variant>(std::move(other.FData.L));
+            break;
+        default:
+            new (&FData.P) QPointer<QObject>(std::move(other.FData.P));
+            break;
+    }
+}
+
+// The source may live inside this value (an item of its array): take it out before releasing.
+void Variant::AssignStorage(Variant&& other) noexcept {
+    Variant taken(std::move(other));
+    if (HoldsStorage())
+        ReleaseStorage();
+    FType = taken.FType;
+    if (taken.HoldsStorage())
+        MoveStorage(std::move(taken));
+    else
+        FData.I = taken.FData.I;
+}
+
+void Variant::ReleaseStorage() noexcept {
+    switch (FType) {
+        case VarType::String:
+            FData.S.~QString();
+            break;
+        case VarType::Bytes:
+            FData.Y.~QByteArray();
+            break;
+        case VarType::Array:
+            FData.L.~QList<Variant>();
+            break;
+        default:
+            FData.P.~QPointer<QObject>();
+            break;
+    }
+    FType = VarType::Empty;
+    FData.I = 0;
+}
+
 Variant Variant::FromDateTime(TDateTime value) {
     Variant v(value);
     v.FType = VarType::Date;
@@ -18,14 +84,14 @@ Variant Variant::FromDateTime(TDateTime value) {
 Variant Variant::FromCurrency(double value) {
     Variant v;
     v.FType = VarType::Currency;
-    v.FData = int64_t(std::llround(value * 10000.0));
+    v.FData.I = int64_t(std::llround(value * 10000.0));
     return v;
 }
 
 Variant Variant::FromObject(QObject* object) {
     Variant v;
     v.FType = VarType::Object;
-    v.FData = QPointer<QObject>(object);
+    new (&v.FData.P) QPointer<QObject>(object);
     return v;
 }
 
@@ -79,44 +145,44 @@ void Variant::cannotConvert(VarType to) const {
                         TypeName(to) + ")");
 }
 
-bool Variant::ToBool() const {
+bool Variant::ToBoolSlow() const {
     switch (FType) {
         case VarType::Bool:
-            return std::get<bool>(FData);
+            return FData.B;
         case VarType::Word:
         case VarType::Integer:
         case VarType::Int64:
         case VarType::Currency:
-            return std::get<int64_t>(FData) != 0;
+            return FData.I != 0;
         case VarType::Double:
         case VarType::Date:
-            return std::get<double>(FData) != 0;
+            return FData.D != 0;
         case VarType::String:
-            return StrToBool(std::get<QString>(FData));
+            return StrToBool(FData.S);
         default:
             cannotConvert(VarType::Bool);
     }
 }
 
-int64_t Variant::ToInt64() const {
+int64_t Variant::ToInt64Slow() const {
     switch (FType) {
         case VarType::Bool:
-            return std::get<bool>(FData) ? -1 : 0;
+            return FData.B ? -1 : 0;
         case VarType::Word:
         case VarType::Integer:
         case VarType::Int64:
-            return std::get<int64_t>(FData);
+            return FData.I;
         case VarType::Currency:
-            return std::llround(double(std::get<int64_t>(FData)) / 10000.0);
+            return std::llround(double(FData.I) / 10000.0);
         case VarType::Double:
         case VarType::Date: {
-            const double d = std::round(std::get<double>(FData));
+            const double d = std::round(FData.D);
             if (!(std::fabs(d) < 9.2e18))
                 cannotConvert(VarType::Int64);
             return int64_t(d);
         }
         case VarType::String: {
-            const QString& s = std::get<QString>(FData);
+            const QString& s = FData.S;
             bool ok = false;
             const qlonglong v = s.trimmed().toLongLong(&ok);
             if (ok)
@@ -138,21 +204,21 @@ int32_t Variant::ToInt() const {
     return int32_t(v);
 }
 
-double Variant::ToDouble() const {
+double Variant::ToDoubleSlow() const {
     switch (FType) {
         case VarType::Bool:
-            return std::get<bool>(FData) ? -1 : 0;
+            return FData.B ? -1 : 0;
         case VarType::Word:
         case VarType::Integer:
         case VarType::Int64:
-            return double(std::get<int64_t>(FData));
+            return double(FData.I);
         case VarType::Currency:
-            return double(std::get<int64_t>(FData)) / 10000.0;
+            return double(FData.I) / 10000.0;
         case VarType::Double:
         case VarType::Date:
-            return std::get<double>(FData);
+            return FData.D;
         case VarType::String:
-            return StrToFloat(std::get<QString>(FData));
+            return StrToFloat(FData.S);
         default:
             cannotConvert(VarType::Double);
     }
@@ -160,37 +226,37 @@ double Variant::ToDouble() const {
 
 double Variant::ToCurrency() const {
     if (FType == VarType::Currency)
-        return double(std::get<int64_t>(FData)) / 10000.0;
+        return double(FData.I) / 10000.0;
     return std::round(ToDouble() * 10000.0) / 10000.0;
 }
 
 TDateTime Variant::ToDateTime() const {
     if (FType == VarType::String)
-        return StrToDateTime(std::get<QString>(FData));
+        return StrToDateTime(FData.S);
     if (FType == VarType::Null || FType == VarType::Empty || FType == VarType::Bytes ||
         FType == VarType::Array || FType == VarType::Object)
         cannotConvert(VarType::Date);
     return ToDouble();
 }
 
-QString Variant::ToString() const {
+QString Variant::ToStringSlow() const {
     switch (FType) {
         case VarType::Empty:
         case VarType::Null:
             return {};
         case VarType::Bool:
-            return BoolToStr(std::get<bool>(FData));
+            return BoolToStr(FData.B);
         case VarType::Word:
         case VarType::Integer:
         case VarType::Int64:
-            return QString::number(std::get<int64_t>(FData));
+            return QString::number(FData.I);
         case VarType::Currency:
         case VarType::Double:
             return FloatToStr(ToDouble());
         case VarType::Date:
-            return DateTimeToStr(std::get<double>(FData));
+            return DateTimeToStr(FData.D);
         case VarType::String:
-            return std::get<QString>(FData);
+            return FData.S;
         default:
             cannotConvert(VarType::String);
     }
@@ -198,34 +264,53 @@ QString Variant::ToString() const {
 
 QByteArray Variant::ToBytes() const {
     if (FType == VarType::Bytes)
-        return std::get<QByteArray>(FData);
+        return FData.Y;
     if (FType == VarType::String)
-        return toCp1251(std::get<QString>(FData));
+        return toCp1251(FData.S);
     cannotConvert(VarType::Bytes);
 }
 
 const QList<Variant>& Variant::Items() const {
     if (FType != VarType::Array)
         cannotConvert(VarType::Array);
-    return std::get<QList<Variant>>(FData);
+    return FData.L;
 }
 
 QList<Variant>& Variant::MutableItems() {
     if (FType != VarType::Array)
         cannotConvert(VarType::Array);
-    return std::get<QList<Variant>>(FData);
+    return FData.L;
 }
 
 QObject* Variant::ToObject() const {
     if (FType != VarType::Object)
         cannotConvert(VarType::Object);
-    return std::get<QPointer<QObject>>(FData).data();
+    return FData.P.data();
 }
 
 bool Variant::operator==(const Variant& other) const {
     if (FType == VarType::Object || other.FType == VarType::Object)
         return FType == other.FType && ToObject() == other.ToObject();
-    return FType == other.FType && FData == other.FData;
+    if (FType != other.FType)
+        return false;
+    switch (FType) {
+        case VarType::Empty:
+        case VarType::Null:
+            return true;
+        case VarType::Bool:
+            return FData.B == other.FData.B;
+        case VarType::Double:
+        case VarType::Date:
+            return FData.D == other.FData.D;
+        case VarType::String:
+            return FData.S == other.FData.S;
+        case VarType::Bytes:
+            return FData.Y == other.FData.Y;
+        case VarType::Array:
+            return FData.L == other.FData.L;
+        default:
+            return FData.I == other.FData.I;
+    }
 }
 
 }  // namespace platform

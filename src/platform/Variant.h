@@ -16,7 +16,7 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
-#include <variant>
+#include <new>
 
 namespace platform {
 
@@ -38,16 +38,65 @@ enum class VarType {
 
 class Variant {
 public:
-    Variant() = default;
-    Variant(bool v) : FType(VarType::Bool), FData(v) {}
-    Variant(uint16_t v) : FType(VarType::Word), FData(int64_t(v)) {}
-    Variant(int v) : FType(VarType::Integer), FData(int64_t(v)) {}
-    Variant(int64_t v) : FType(VarType::Int64), FData(v) {}
-    Variant(double v) : FType(VarType::Double), FData(v) {}
-    Variant(const QString& v) : FType(VarType::String), FData(v) {}
+    Variant() { FData.I = 0; }
+    Variant(bool v) : FType(VarType::Bool) {
+        FData.I = 0;
+        FData.B = v;
+    }
+    Variant(uint16_t v) : FType(VarType::Word) { FData.I = v; }
+    Variant(int v) : FType(VarType::Integer) { FData.I = v; }
+    Variant(int64_t v) : FType(VarType::Int64) { FData.I = v; }
+    Variant(double v) : FType(VarType::Double) { FData.D = v; }
+    Variant(const QString& v) : FType(VarType::String) { new (&FData.S) QString(v); }
+    Variant(QString&& v) : FType(VarType::String) { new (&FData.S) QString(std::move(v)); }
     Variant(const char* v) : Variant(QString::fromUtf8(v)) {}
-    Variant(const QByteArray& v) : FType(VarType::Bytes), FData(v) {}
-    Variant(const QList<Variant>& items) : FType(VarType::Array), FData(items) {}
+    Variant(const QByteArray& v) : FType(VarType::Bytes) { new (&FData.Y) QByteArray(v); }
+    Variant(const QList<Variant>& items) : FType(VarType::Array) {
+        new (&FData.L) QList<Variant>(items);
+    }
+
+    // Plain kinds copy as bits; only texts, bytes, arrays and objects go out of line.
+    Variant(const Variant& other) : FType(other.FType) {
+        if (other.HoldsStorage())
+            CopyStorage(other);
+        else
+            FData.I = other.FData.I;
+    }
+    Variant(Variant&& other) noexcept : FType(other.FType) {
+        if (other.HoldsStorage())
+            MoveStorage(std::move(other));
+        else
+            FData.I = other.FData.I;
+    }
+    // A value that holds no storage cannot own the source, so it takes it directly.
+    Variant& operator=(const Variant& other) {
+        if (!HoldsStorage()) {
+            if (other.HoldsStorage())
+                CopyStorage(other);
+            else
+                FData.I = other.FData.I;
+            FType = other.FType;
+        } else if (this != &other) {
+            *this = Variant(other);
+        }
+        return *this;
+    }
+    Variant& operator=(Variant&& other) noexcept {
+        if (!HoldsStorage()) {
+            if (other.HoldsStorage())
+                MoveStorage(std::move(other));
+            else
+                FData.I = other.FData.I;
+            FType = other.FType;
+        } else if (this != &other) {
+            AssignStorage(std::move(other));
+        }
+        return *this;
+    }
+    ~Variant() {
+        if (HoldsStorage())
+            ReleaseStorage();
+    }
 
     static Variant Null() {
         Variant v;
@@ -71,20 +120,41 @@ public:
         return FType == VarType::Word || FType == VarType::Integer || FType == VarType::Int64;
     }
 
-    bool ToBool() const;
+    // The common kinds convert inline; the rest (and the errors) out of line.
+    bool ToBool() const { return FType == VarType::Bool ? FData.B : ToBoolSlow(); }
     int32_t ToInt() const;
-    int64_t ToInt64() const;
-    double ToDouble() const;
+    int64_t ToInt64() const { return IsOrdinal() ? FData.I : ToInt64Slow(); }
+    double ToDouble() const {
+        return FType == VarType::Double || FType == VarType::Date ? FData.D : ToDoubleSlow();
+    }
     double ToCurrency() const;
     TDateTime ToDateTime() const;
     // Null and unassigned give an empty text (the platform's VarToStr).
-    QString ToString() const;
+    QString ToString() const { return FType == VarType::String ? FData.S : ToStringSlow(); }
     QByteArray ToBytes() const;
     const QList<Variant>& Items() const;
     // The items of an array for changing them in place (detached from other copies).
     QList<Variant>& MutableItems();
     // The referenced object; nullptr once it is destroyed. Raises EVariantError for non-objects.
     QObject* ToObject() const;
+
+    // Hot paths of the script interpreter: overwrite with an ordinal (Word, Integer or Int64)
+    // without going through a temporary, and append to a text in place (false when not a
+    // String). Both keep the value's invariants: an ordinal holds its number as int64.
+    void SetOrdinal(VarType type, int64_t value) {
+        if (HoldsStorage())
+            ReleaseStorage();
+        FType = type;
+        FData.I = value;
+    }
+    bool AppendString(const QString& tail) {
+        if (FType != VarType::String)
+            return false;
+        FData.S.append(tail);
+        return true;
+    }
+    // True for values that hold shared storage (text, bytes, arrays, objects).
+    bool HoldsStorage() const { return FType >= VarType::String; }
 
     // The platform's name of the type, as error texts show it.
     static QString TypeName(VarType type);
@@ -95,12 +165,29 @@ public:
 
 private:
     [[noreturn]] void cannotConvert(VarType to) const;
+    void CopyStorage(const Variant& other);
+    void MoveStorage(Variant&& other) noexcept;
+    void AssignStorage(Variant&& other) noexcept;
+    void ReleaseStorage() noexcept;
+    bool ToBoolSlow() const;
+    int64_t ToInt64Slow() const;
+    double ToDoubleSlow() const;
+    QString ToStringSlow() const;
 
     VarType FType = VarType::Empty;
-    // bool; integers and currency (scaled) as int64; double and date as double.
-    std::variant<std::monostate, bool, int64_t, double, QString, QByteArray, QList<Variant>,
-                 QPointer<QObject>>
-        FData;
+    // By FType: B for Bool; I for the ordinals and currency (scaled); D for double and date;
+    // S, Y, L, P for the kinds that hold storage; nothing for Empty and Null (I kept 0).
+    union Payload {
+        Payload() {}
+        ~Payload() {}
+        bool B;
+        int64_t I;
+        double D;
+        QString S;
+        QByteArray Y;
+        QList<Variant> L;
+        QPointer<QObject> P;
+    } FData;
 };
 
 }  // namespace platform

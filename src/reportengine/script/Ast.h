@@ -103,6 +103,9 @@ struct Expr {
     Binding Bound;
     ArrayShape Array;                // Index: the shape of the indexed array, when known
     std::shared_ptr<HostSite> Site;  // Member, Call, Index and With names: host look-up cache
+    // Whether evaluating it can change no variable (no calls, only literals, variables and
+    // operators): -1 until the interpreter first asks.
+    signed char Pure = -1;
 };
 
 struct TypeRef {
@@ -199,6 +202,7 @@ struct Routine {
     int Level = 1;  // 1 for routines of the program, one more per nesting
     std::vector<TypeKind> SlotTypes;
     std::vector<ArrayShape> SlotArrays;  // per slot: the shape of an array variable, else null
+    std::vector<platform::Variant> SlotDefaults;  // per slot: its value when a call begins
 };
 
 struct Program {

@@ -5,13 +5,25 @@
 #include "reportengine/script/HostSite.h"
 #include "reportengine/script/Parser.h"
 #include "reportengine/script/Resolver.h"
+#include "reportengine/script/SlotStack.h"
+
+#include <limits>
 
 namespace script {
 
 using platform::Variant;
 using platform::VarType;
 
-Script::Script(std::shared_ptr<const FunctionLibrary> library) : FLibrary(std::move(library)) {}
+namespace {
+// Whether evaluating e can change no variable (see Expr::Pure), worked out on first use.
+bool ComputePure(Expr& e);
+inline bool IsPure(Expr& e) {
+    return e.Pure >= 0 ? e.Pure == 1 : ComputePure(e);
+}
+}  // namespace
+
+Script::Script(std::shared_ptr<const FunctionLibrary> library)
+    : FLibrary(std::move(library)), FSlots(std::make_unique<SlotStack>()) {}
 
 Script::~Script() = default;
 
@@ -28,19 +40,24 @@ void Script::Compile(const QString& source) {
     resolver->Run();
     FProgram = std::move(program);
     FResolver = std::move(resolver);
+    FGlobalStore = FrameDefaults(FGlobalTypes, FGlobalArrays);
+    FGlobalRef.resize(FGlobalStore.size());
+    for (size_t i = 0; i < FGlobalStore.size(); ++i)
+        FGlobalRef[i] = &FGlobalStore[i];
     FGlobals = std::make_unique<Frame>();
-    InitFrame(*FGlobals, int(FGlobalTypes.size()), FGlobalTypes, FGlobalArrays);
+    FGlobals->Store = FGlobalStore.data();
+    FGlobals->Ref = FGlobalRef.data();
+    for (Routine* r : FRoutines)
+        r->SlotDefaults = FrameDefaults(r->SlotTypes, r->SlotArrays);
 }
 
-void Script::InitFrame(Frame& frame, int size, const std::vector<TypeKind>& types,
-                       const std::vector<ArrayShape>& arrays) {
-    frame.Store.resize(size_t(size));
-    frame.Ref.resize(size_t(size));
-    for (int i = 0; i < size; ++i) {
-        const ArrayShape& shape = arrays[size_t(i)];
-        frame.Store[size_t(i)] = shape ? NewArray(*shape) : DefaultValue(types[size_t(i)]);
-        frame.Ref[size_t(i)] = &frame.Store[size_t(i)];
-    }
+// Arrays share their storage until changed, so every call may start from copies of these.
+std::vector<Variant> Script::FrameDefaults(const std::vector<TypeKind>& types,
+                                           const std::vector<ArrayShape>& arrays) {
+    std::vector<Variant> values(types.size());
+    for (size_t i = 0; i < types.size(); ++i)
+        values[i] = arrays[i] ? NewArray(*arrays[i]) : DefaultValue(types[i]);
+    return values;
 }
 
 // Every outermost entry from the host (Run, CallProcedure, Evaluate) gets a fresh budget and
@@ -118,20 +135,10 @@ QString Script::CurrentExceptionMessage() const {
     return FHandling.empty() ? QString() : FHandling.back();
 }
 
-void Script::Tick(const Stmt& s) {
+void Script::TickFail(const Stmt& s) {
     if (FStopRequested.load(std::memory_order_relaxed))
         Fail(s.At, QStringLiteral("выполнение сценария прервано"));
-    if (FBudget > 0 && ++FExecuted > FBudget)
-        Fail(s.At, QStringLiteral("превышено допустимое число операторов"));
-}
-
-Variant* Script::Slot(const Binding& b, Frame& f) {
-    if (b.Kind == BindKind::Global)
-        return FGlobals->Ref[size_t(b.Index)];
-    Frame* frame = &f;
-    for (int d = b.Depth; d > 0; --d)
-        frame = frame->Parent;
-    return frame->Ref[size_t(b.Index)];
+    Fail(s.At, QStringLiteral("превышено допустимое число операторов"));
 }
 
 Script::Flow Script::Exec(Stmt& s, Frame& f) {
@@ -160,18 +167,29 @@ Script::Flow Script::ExecInner(Stmt& s, Frame& f) {
             return Flow::Normal;
         case StmtKind::Compound:
             return ExecBlock(s.Body, f);
-        case StmtKind::Assign:
-            Assign(*s.Target, Eval(*s.Value, f), f);
+        case StmtKind::Assign: {
+            const Binding& b = s.Target->Bound;
+            if (s.Target->Kind != ExprKind::Name ||
+                (b.Kind != BindKind::Local && b.Kind != BindKind::Global)) {
+                Assign(*s.Target, Eval(*s.Value, f), f);
+                return Flow::Normal;
+            }
+            if (AssignOrdinal(s, f) || AppendInPlace(s, f))
+                return Flow::Normal;
+            Variant temp;
+            const Variant& value = EvalRef(*s.Value, f, temp);
+            AssignSlot(*Slot(b, f), b.Type, value, &value == &temp ? &temp : nullptr);
             return Flow::Normal;
+        }
         case StmtKind::Call:
             Eval(*s.Value, f);
             return Flow::Normal;
         case StmtKind::If:
-            if (VarTruth(Eval(*s.Cond, f)))
+            if (EvalCondition(*s.Cond, f))
                 return Exec(*s.Then, f);
             return s.Else ? Exec(*s.Else, f) : Flow::Normal;
         case StmtKind::While:
-            while (VarTruth(Eval(*s.Cond, f))) {
+            while (EvalCondition(*s.Cond, f)) {
                 Flow flow = Exec(*s.Then, f);
                 if (flow == Flow::Break)
                     break;
@@ -186,7 +204,7 @@ Script::Flow Script::ExecInner(Stmt& s, Frame& f) {
                     break;
                 if (flow == Flow::Exit)
                     return flow;
-                if (VarTruth(Eval(*s.Cond, f)))
+                if (EvalCondition(*s.Cond, f))
                     break;
             }
             return Flow::Normal;
@@ -222,15 +240,26 @@ Script::Flow Script::ExecFor(Stmt& s, Frame& f) {
     const int64_t from = Eval(*s.Value, f).ToInt64();
     const int64_t to = Eval(*s.Limit, f).ToInt64();
     Variant* var = Slot(s.Target->Bound, f);
-    const TypeKind type = s.Target->Bound.Type;
-    // The bounds are taken once; changing them inside the loop does not move its end.
-    for (int64_t i = from; s.Downto ? i >= to : i <= to; s.Downto ? --i : ++i) {
-        *var = Coerce(Variant(int64_t(i)), type == TypeKind::Variant ? TypeKind::Integer : type);
+    const TypeKind type =
+        s.Target->Bound.Type == TypeKind::Variant ? TypeKind::Integer : s.Target->Bound.Type;
+    if (s.Downto ? from < to : from > to)
+        return Flow::Normal;
+    // The bounds are taken once; changing them inside the loop does not move its end. The loop
+    // ends on reaching the limit rather than past it, so a limit at the Int64 bounds is no
+    // overflow.
+    for (int64_t i = from;; s.Downto ? --i : ++i) {
+        if (type == TypeKind::Integer && i >= std::numeric_limits<int32_t>::min() &&
+            i <= std::numeric_limits<int32_t>::max())
+            var->SetOrdinal(VarType::Integer, i);
+        else if (type == TypeKind::Int64)
+            var->SetOrdinal(VarType::Int64, i);
+        else
+            *var = Coerce(Variant(int64_t(i)), type);
         Flow flow = Exec(*s.Then, f);
-        if (flow == Flow::Break)
-            break;
         if (flow == Flow::Exit)
             return flow;
+        if (flow == Flow::Break || i == to)
+            break;
     }
     return Flow::Normal;
 }
@@ -298,7 +327,7 @@ void Script::Assign(Expr& target, const Variant& value, Frame& f) {
                     outer.Array ? Coerce(value, TypeKind::Array) : Coerce(value, outer.Type);
                 return;
             }
-            *Slot(target.Bound, f) = Coerce(value, target.Bound.Type);
+            AssignSlot(*Slot(target.Bound, f), target.Bound.Type, value, nullptr);
             return;
         case ExprKind::Index:
             AssignIndex(target, value, f);
@@ -318,9 +347,67 @@ void Script::EnterCall(const Pos& at) {
     }
 }
 
+namespace {
+
+// True when Coerce(value, kind) would give the value unchanged.
+bool HoldsKind(const Variant& value, TypeKind kind) {
+    switch (kind) {
+        case TypeKind::Variant:
+            return true;
+        case TypeKind::Integer:
+            return value.Type() == VarType::Integer;
+        case TypeKind::Int64:
+            return value.Type() == VarType::Int64;
+        case TypeKind::Double:
+            return value.Type() == VarType::Double;
+        case TypeKind::String:
+            return value.Type() == VarType::String;
+        case TypeKind::Boolean:
+            return value.Type() == VarType::Bool;
+        case TypeKind::Date:
+            return value.Type() == VarType::Date;
+        case TypeKind::Array:
+            return value.IsArray();
+        case TypeKind::Currency:
+            break;
+    }
+    return false;
+}
+
+// A value computed into the caller's temporary may be moved instead of copied.
+void PushCoerced(std::vector<Variant>& list, const Variant& value, Variant& temp, TypeKind kind) {
+    if (!HoldsKind(value, kind))
+        list.push_back(Coerce(value, kind));
+    else if (&value == &temp)
+        list.push_back(std::move(temp));
+    else
+        list.push_back(value);
+}
+
+}  // namespace
+
+void Script::AssignSlot(Variant& slot, TypeKind type, const Variant& value, Variant* temp) {
+    if (!HoldsKind(value, type))
+        slot = Coerce(value, type);
+    else if (value.IsOrdinal())
+        slot.SetOrdinal(value.Type(), value.ToInt64());
+    else if (temp)
+        slot = std::move(*temp);
+    else
+        slot = value;
+}
+
 Variant Script::CallRoutine(Routine& r, Expr* call, Frame& caller, std::vector<Variant>* direct) {
+    struct Cells {
+        SlotStack& Stack;
+        SlotStack::Run Run;
+        ~Cells() { Stack.Release(Run); }
+    } cells{*FSlots, FSlots->Take(size_t(r.FrameSize))};
     Frame frame;
-    InitFrame(frame, r.FrameSize, r.SlotTypes, r.SlotArrays);
+    frame.Store = cells.Run.Cells;
+    frame.Ref = cells.Run.Refs;
+    for (size_t i = 0; i < size_t(r.FrameSize); ++i)
+        frame.Store[i] = r.SlotDefaults[i];
     // The static link: the frame of the routine that encloses r. A name is visible only inside
     // its parent or deeper, so walking up from the caller always reaches that level.
     Frame* parent = &caller;
@@ -337,9 +424,13 @@ Variant Script::CallRoutine(Routine& r, Expr* call, Frame& caller, std::vector<V
                 if (!cell)
                     Fail(call->Args[i]->At, QStringLiteral("ожидается переменная"));
                 frame.Ref[i] = cell;
-            } else {
-                Variant v = direct ? (*direct)[i] : Eval(*call->Args[i], caller);
-                frame.Store[i] = Coerce(v, r.SlotTypes[i]);
+            } else if (direct) {
+                AssignSlot(frame.Store[i], r.SlotTypes[i], (*direct)[i], nullptr);
+            } else if (!StoreOrdinal(*call->Args[i], caller, r.SlotTypes[i],
+                                     [&]() { return &frame.Store[i]; })) {
+                Variant temp;
+                const Variant& v = EvalRef(*call->Args[i], caller, temp);
+                AssignSlot(frame.Store[i], r.SlotTypes[i], v, &v == &temp ? &temp : nullptr);
             }
         } else if (p.Default) {
             frame.Store[i] = Coerce(Eval(*p.Default, *FGlobals), r.SlotTypes[i]);
@@ -361,19 +452,30 @@ Variant Script::CallRoutine(Routine& r, Expr* call, Frame& caller, std::vector<V
         if (v.Init)
             *frame.Ref[size_t(v.Slot)] = Coerce(Eval(*v.Init, frame), r.SlotTypes[size_t(v.Slot)]);
     Exec(*r.Body, frame);
-    return r.ResultSlot >= 0 ? *frame.Ref[size_t(r.ResultSlot)] : Variant();
+    // The result is the frame's own cell (never a caller's), about to be given back.
+    return r.ResultSlot >= 0 ? std::move(frame.Store[size_t(r.ResultSlot)]) : Variant();
 }
 
 Variant Script::CallLibrary(int index, Expr& call, Frame& f) {
     const LibraryFunction& lf = FLibrary->Function(index);
-    std::vector<Variant> args;
+    if (FArgDepth == FArgLists.size())
+        FArgLists.emplace_back();
+    std::vector<Variant>& args = FArgLists[FArgDepth++];
+    struct Done {
+        std::vector<Variant>& Args;
+        size_t& Depth;
+        ~Done() {
+            Args.clear();
+            --Depth;
+        }
+    } done{args, FArgDepth};
     const size_t given = call.Kind == ExprKind::Call ? call.Args.size() : 0;
     const auto& params = lf.Heading->Params;
-    args.reserve(params.size());
     for (size_t i = 0; i < params.size(); ++i) {
-        if (i < given)
-            args.push_back(Coerce(Eval(*call.Args[i], f), lf.ParamTypes[i]));
-        else if (params[i].Default)
+        if (i < given) {
+            Variant temp;
+            PushCoerced(args, EvalRef(*call.Args[i], f, temp), temp, lf.ParamTypes[i]);
+        } else if (params[i].Default)
             args.push_back(Coerce(Eval(*params[i].Default, *FGlobals), lf.ParamTypes[i]));
         else
             break;
@@ -382,7 +484,47 @@ Variant Script::CallLibrary(int index, Expr& call, Frame& f) {
     for (size_t i = 0; i < given; ++i)
         if (params[i].Mode == ParamMode::Var)
             Assign(*call.Args[i], args[i], f);
-    return lf.Heading->IsFunction ? Coerce(result, lf.ResultType) : Variant();
+    if (!lf.Heading->IsFunction)
+        return Variant();
+    if (HoldsKind(result, lf.ResultType))
+        return result;
+    return Coerce(result, lf.ResultType);
+}
+
+const Variant& Script::EvalRef(Expr& e, Frame& f, Variant& temp) {
+    if (e.Kind == ExprKind::Literal)
+        return e.Value;
+    if (e.Kind == ExprKind::Name &&
+        (e.Bound.Kind == BindKind::Local || e.Bound.Kind == BindKind::Global))
+        return *Slot(e.Bound, f);
+    temp = Eval(e, f);
+    return temp;
+}
+
+bool Script::EvalCondition(Expr& e, Frame& f) {
+    if (e.Kind == ExprKind::Binary && e.Op >= Tok::Equal && e.Op <= Tok::GreaterEqual &&
+        IsPure(e)) {
+        int64_t x, y;
+        bool wide;
+        if (PureOrdinal(*e.Left, f, x, wide) && PureOrdinal(*e.Right, f, y, wide)) {
+            switch (e.Op) {
+                case Tok::Equal:
+                    return x == y;
+                case Tok::NotEqual:
+                    return x != y;
+                case Tok::Less:
+                    return x < y;
+                case Tok::LessEqual:
+                    return x <= y;
+                case Tok::Greater:
+                    return x > y;
+                default:
+                    return x >= y;
+            }
+        }
+    }
+    Variant temp;
+    return VarTruth(EvalRef(e, f, temp));
 }
 
 Variant Script::Eval(Expr& e, Frame& f) {
@@ -423,8 +565,10 @@ Variant Script::Eval(Expr& e, Frame& f) {
             if (e.Bound.Kind == BindKind::Library)
                 return CallLibrary(e.Bound.Index, e, f);
             Fail(e.At, QStringLiteral("это не процедура"));
-        case ExprKind::Unary:
-            return UnaryOp(e.Op, Eval(*e.Left, f));
+        case ExprKind::Unary: {
+            Variant temp;
+            return UnaryOp(e.Op, EvalRef(*e.Left, f, temp));
+        }
         case ExprKind::Binary:
             return EvalBinary(e, f);
         case ExprKind::Index:
@@ -448,6 +592,91 @@ Variant Script::Eval(Expr& e, Frame& f) {
     return Variant();
 }
 
+namespace {
+
+bool ComputePure(Expr& e) {
+    bool pure = false;
+    switch (e.Kind) {
+        case ExprKind::Literal:
+            pure = true;
+            break;
+        case ExprKind::Name:
+            pure = e.Bound.Kind == BindKind::Local || e.Bound.Kind == BindKind::Global;
+            break;
+        case ExprKind::Unary:
+            pure = IsPure(*e.Left);
+            break;
+        case ExprKind::Binary:
+            pure = e.Op != Tok::KwIn && e.Op != Tok::KwIs && IsPure(*e.Left) && IsPure(*e.Right);
+            break;
+        default:
+            break;
+    }
+    e.Pure = pure ? 1 : 0;
+    return pure;
+}
+
+Variant OrdinalResult(int64_t v, bool wide) {
+    if (!wide && v >= std::numeric_limits<int32_t>::min() &&
+        v <= std::numeric_limits<int32_t>::max())
+        return Variant(int(v));
+    return Variant(v);
+}
+
+// Integer operands, the common case of loops and counters, computed directly with the rules of
+// BinaryOp; false leaves the rest (and every error) to BinaryOp.
+bool OrdinalOp(Tok op, const Variant& a, const Variant& b, Variant& out) {
+    if (!a.IsOrdinal() || !b.IsOrdinal())
+        return false;
+    const int64_t x = a.ToInt64(), y = b.ToInt64();
+    const bool wide = a.Type() == VarType::Int64 || b.Type() == VarType::Int64;
+    int64_t r = 0;
+    switch (op) {
+        case Tok::Plus:
+            if (__builtin_add_overflow(x, y, &r))
+                return false;
+            break;
+        case Tok::Minus:
+            if (__builtin_sub_overflow(x, y, &r))
+                return false;
+            break;
+        case Tok::Star:
+            if (__builtin_mul_overflow(x, y, &r))
+                return false;
+            break;
+        case Tok::KwDiv:
+        case Tok::KwMod:
+            if (y == 0 || y == -1)
+                return false;
+            r = op == Tok::KwDiv ? x / y : x % y;
+            break;
+        case Tok::Equal:
+            out = Variant(x == y);
+            return true;
+        case Tok::NotEqual:
+            out = Variant(x != y);
+            return true;
+        case Tok::Less:
+            out = Variant(x < y);
+            return true;
+        case Tok::LessEqual:
+            out = Variant(x <= y);
+            return true;
+        case Tok::Greater:
+            out = Variant(x > y);
+            return true;
+        case Tok::GreaterEqual:
+            out = Variant(x >= y);
+            return true;
+        default:
+            return false;
+    }
+    out = OrdinalResult(r, wide);
+    return true;
+}
+
+}  // namespace
+
 Variant Script::EvalBinary(Expr& e, Frame& f) {
     if (e.Op == Tok::KwIn) {
         Variant value = Eval(*e.Left, f);
@@ -457,7 +686,10 @@ Variant Script::EvalBinary(Expr& e, Frame& f) {
     }
     if (e.Op == Tok::KwIs)
         return Variant(IsClass(Eval(*e.Left, f), e.Right->Value.ToString()));
-    Variant left = Eval(*e.Left, f);
+    // The left side is read in place only when the right side cannot change it.
+    Variant leftTemp;
+    const Variant& left =
+        IsPure(*e.Right) ? EvalRef(*e.Left, f, leftTemp) : (leftTemp = Eval(*e.Left, f));
     // Short-circuit: a Boolean left side that decides the result skips the right side, as
     // compiled code does by default; templates rely on it to guard the right side.
     if (left.Type() == VarType::Bool) {
@@ -466,7 +698,139 @@ Variant Script::EvalBinary(Expr& e, Frame& f) {
         if (e.Op == Tok::KwOr && left.ToBool())
             return Variant(true);
     }
-    return BinaryOp(e.Op, left, Eval(*e.Right, f));
+    Variant rightTemp;
+    const Variant& right = EvalRef(*e.Right, f, rightTemp);
+    Variant result;
+    if (OrdinalOp(e.Op, left, right, result))
+        return result;
+    return BinaryOp(e.Op, left, right);
+}
+
+// Integer arithmetic over variables and literals without boxing each step; false when an operand
+// is no ordinal or the step needs BinaryOp's handling (overflow, division by zero...). Only for
+// pure expressions, so that the caller may evaluate again the general way.
+bool Script::PureOrdinal(Expr& e, Frame& f, int64_t& value, bool& wide) {
+    const Variant* leaf = nullptr;
+    if (e.Kind == ExprKind::Binary) {
+        // Operands that are literals or variables of this frame, read without a call.
+        auto operand = [&](Expr& o, int64_t& v, bool& w) {
+            const Variant* x =
+                o.Kind == ExprKind::Literal ? &o.Value
+                : o.Kind == ExprKind::Name && o.Bound.Kind == BindKind::Local && o.Bound.Depth == 0
+                    ? f.Ref[size_t(o.Bound.Index)]
+                    : nullptr;
+            if (!x)
+                return PureOrdinal(o, f, v, w);
+            if (!x->IsOrdinal())
+                return false;
+            v = x->ToInt64();
+            w = x->Type() == VarType::Int64;
+            return true;
+        };
+        int64_t x, y;
+        bool wx, wy;
+        if (!operand(*e.Left, x, wx) || !operand(*e.Right, y, wy))
+            return false;
+        switch (e.Op) {
+            case Tok::Plus:
+                if (__builtin_add_overflow(x, y, &value))
+                    return false;
+                break;
+            case Tok::Minus:
+                if (__builtin_sub_overflow(x, y, &value))
+                    return false;
+                break;
+            case Tok::Star:
+                if (__builtin_mul_overflow(x, y, &value))
+                    return false;
+                break;
+            case Tok::KwDiv:
+            case Tok::KwMod:
+                if (y == 0 || y == -1)
+                    return false;
+                value = e.Op == Tok::KwDiv ? x / y : x % y;
+                break;
+            default:
+                return false;
+        }
+        wide = wx || wy || value < std::numeric_limits<int32_t>::min() ||
+               value > std::numeric_limits<int32_t>::max();
+        return true;
+    }
+    switch (e.Kind) {
+        case ExprKind::Literal:
+            leaf = &e.Value;
+            break;
+        case ExprKind::Name:
+            leaf = Slot(e.Bound, f);
+            break;
+        default:
+            return false;
+    }
+    if (!leaf->IsOrdinal())
+        return false;
+    value = leaf->ToInt64();
+    wide = leaf->Type() == VarType::Int64;
+    return true;
+}
+
+// v := integer arithmetic, stored without a temporary value when v is an Integer, Int64 or
+// Variant variable and the result fits it; false leaves the statement to the general path.
+bool Script::AssignOrdinal(Stmt& s, Frame& f) {
+    const Binding& target = s.Target->Bound;
+    return StoreOrdinal(*s.Value, f, target.Type, [&]() { return Slot(target, f); });
+}
+
+template <typename SlotOf>
+bool Script::StoreOrdinal(Expr& value, Frame& f, TypeKind type, SlotOf slotOf) {
+    if (value.Kind != ExprKind::Binary ||
+        (type != TypeKind::Integer && type != TypeKind::Int64 && type != TypeKind::Variant) ||
+        !IsPure(value))
+        return false;
+    int64_t r;
+    bool wide;
+    if (!PureOrdinal(value, f, r, wide))
+        return false;
+    if (type == TypeKind::Integer) {
+        if (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max())
+            return false;
+        wide = false;
+    } else if (type == TypeKind::Int64) {
+        wide = true;
+    }
+    slotOf()->SetOrdinal(wide ? VarType::Int64 : VarType::Integer, r);
+    return true;
+}
+
+// s := s + x appends to the text in place instead of copying it. Only when x cannot change s
+// (no calls), so that reading s before x changes nothing.
+bool Script::AppendInPlace(Stmt& s, Frame& f) {
+    Expr& value = *s.Value;
+    if (value.Kind != ExprKind::Binary || value.Op != Tok::Plus ||
+        value.Left->Kind != ExprKind::Name)
+        return false;
+    const Binding& target = s.Target->Bound;
+    const Binding& source = value.Left->Bound;
+    if (source.Kind != target.Kind || source.Index != target.Index ||
+        source.Depth != target.Depth ||
+        (target.Type != TypeKind::String && target.Type != TypeKind::Variant))
+        return false;
+    Variant* slot = Slot(target, f);
+    if (slot->Type() != VarType::String || !IsPure(*value.Right))
+        return false;
+    Variant temp;
+    const Variant& tail = EvalRef(*value.Right, f, temp);
+    if (tail.Type() != VarType::String) {
+        AssignSlot(*slot, target.Type, BinaryOp(Tok::Plus, *slot, tail), nullptr);
+        return true;
+    }
+    if (&tail == slot) {
+        const QString copy = tail.ToString();  // s := s + s
+        slot->AppendString(copy);
+    } else {
+        slot->AppendString(tail.ToString());
+    }
+    return true;
 }
 
 bool Script::InSet(const Variant& value, Expr& set, Frame& f) {

@@ -25,6 +25,7 @@
 
 #include <QPointer>
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -32,6 +33,7 @@ namespace script {
 
 struct MetaInfo;
 class Resolver;
+class SlotStack;
 
 class Script {
 public:
@@ -93,8 +95,8 @@ private:
     // One activation: the storage of its slots, and per slot the cell it really uses (its own, or
     // the caller's variable for a `var` parameter). Parent is the frame of the enclosing routine.
     struct Frame {
-        std::vector<platform::Variant> Store;
-        std::vector<platform::Variant*> Ref;
+        platform::Variant* Store = nullptr;
+        platform::Variant** Ref = nullptr;
         Frame* Parent = nullptr;
         int Level = 0;  // 0 for the globals, then the routine's nesting level
     };
@@ -114,19 +116,43 @@ private:
     Flow ExecCase(Stmt& s, Frame& f);
     Flow ExecTry(Stmt& s, Frame& f);
     platform::Variant Eval(Expr& e, Frame& f);
+    // Literals and variables by reference, anything else computed into temp; the reference is
+    // valid until the next evaluation.
+    const platform::Variant& EvalRef(Expr& e, Frame& f, platform::Variant& temp);
+    bool EvalCondition(Expr& e, Frame& f);
     platform::Variant EvalBinary(Expr& e, Frame& f);
+    bool AppendInPlace(Stmt& s, Frame& f);
+    void AssignSlot(platform::Variant& slot, TypeKind type, const platform::Variant& value,
+                    platform::Variant* temp);
     platform::Variant EvalIndex(Expr& e, Frame& f);
     bool InSet(const platform::Variant& value, Expr& set, Frame& f);
     platform::Variant CallRoutine(Routine& r, Expr* call, Frame& caller,
                                   std::vector<platform::Variant>* direct);
     platform::Variant CallLibrary(int index, Expr& call, Frame& f);
-    platform::Variant* Slot(const Binding& b, Frame& f);
+    platform::Variant* Slot(const Binding& b, Frame& f) {
+        if (b.Kind == BindKind::Global)
+            return FGlobals->Ref[size_t(b.Index)];
+        Frame* frame = &f;
+        for (int d = b.Depth; d > 0; --d)
+            frame = frame->Parent;
+        return frame->Ref[size_t(b.Index)];
+    }
+    bool PureOrdinal(Expr& e, Frame& f, int64_t& value, bool& wide);
+    bool AssignOrdinal(Stmt& s, Frame& f);
+    // Stores integer arithmetic into the cell slotOf() gives, when it fits the declared type.
+    template <typename SlotOf>
+    bool StoreOrdinal(Expr& value, Frame& f, TypeKind type, SlotOf slotOf);
     void Assign(Expr& target, const platform::Variant& value, Frame& f);
-    void Tick(const Stmt& s);
+    void Tick(const Stmt& s) {
+        if (FStopRequested.load(std::memory_order_relaxed) ||
+            (FBudget > 0 && ++FExecuted > FBudget))
+            TickFail(s);
+    }
+    [[noreturn]] void TickFail(const Stmt& s);
     void EnterCall(const Pos& at);
     [[noreturn]] void Fail(const Pos& at, const QString& reason) const;
-    void InitFrame(Frame& frame, int size, const std::vector<TypeKind>& types,
-                   const std::vector<ArrayShape>& arrays);
+    static std::vector<platform::Variant> FrameDefaults(const std::vector<TypeKind>& types,
+                                                        const std::vector<ArrayShape>& arrays);
     void BeginEntry(const Pos& at);
     // One entry from the host (Run, CallProcedure, Evaluate). A nested one (an expression the
     // host evaluates while a script calls it) shares the budget and call depth of the outer one.
@@ -194,6 +220,13 @@ private:
     std::vector<TypeKind> FGlobalTypes;
     std::vector<ArrayShape> FGlobalArrays;
     std::unique_ptr<Frame> FGlobals;
+    std::vector<platform::Variant> FGlobalStore;
+    std::vector<platform::Variant*> FGlobalRef;
+    std::unique_ptr<SlotStack> FSlots;  // frames of routine calls
+    // Argument lists of library calls in progress, reused from call to call; a deque, so that
+    // a nested call (a library function that evaluates script code) never moves an outer one.
+    std::deque<std::vector<platform::Variant>> FArgLists;
+    size_t FArgDepth = 0;
     QHash<QString, int> FGlobalNames;  // lower-case name -> global slot
 
     int64_t FBudget = 0;

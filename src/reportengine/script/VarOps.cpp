@@ -195,10 +195,6 @@ Variant Coerce(const Variant& value, TypeKind kind) {
     return value;
 }
 
-bool VarTruth(const Variant& v) {
-    return v.ToBool();
-}
-
 bool VarEquals(const Variant& a, const Variant& b) {
     // Objects compare by identity; a destroyed object equals nil.
     if (a.IsObject() || b.IsObject()) {

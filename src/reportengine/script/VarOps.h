@@ -31,6 +31,8 @@ bool VarEquals(const platform::Variant& a, const platform::Variant& b);
 // <0, 0, >0; NULL orders before everything. Throws when the types cannot be compared.
 int VarCompare(const platform::Variant& a, const platform::Variant& b);
 // The truth of a condition; NULL is an error, as in the platform.
-bool VarTruth(const platform::Variant& v);
+inline bool VarTruth(const platform::Variant& v) {
+    return v.ToBool();
+}
 
 }  // namespace script

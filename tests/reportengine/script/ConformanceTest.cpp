@@ -36,6 +36,45 @@ const Row Rows[] = {
      "Integer"},
     {"int64 overflow", "var v: Int64; begin v := 9223372036854775807; v := v + 1 end.", "",
      "Целочисленное переполнение"},
+    // The same limits hold for every operator and for values read from variables.
+    {"integer boundary in + - *",
+     "var i: Integer; v: Variant; begin i := -2147483647; i := i - 1; ShowMessage(i); v := i; "
+     "v := v - 1; ShowMessage(v); v := 65536; v := v * 32768; ShowMessage(v); i := 46341; "
+     "v := i * i; ShowMessage(v) end.",
+     "-2147483648|-2147483649|2147483648|2147488281", ""},
+    {"integer variable overflow in minus",
+     "var i: Integer; begin i := -2147483648; i := i - 1 end.", "", "Integer"},
+    {"integer variable overflow in times", "var i: Integer; begin i := 65536; i := i * 32768 end.",
+     "", "Integer"},
+    {"int64 overflow in minus and times",
+     "var v, w: Int64; begin v := -9223372036854775807; w := v - 1; ShowMessage(w); "
+     "v := 4611686018427387904; v := v * 2 end.",
+     "-9223372036854775808", "Целочисленное переполнение"},
+    {"div mod signs of variables",
+     "var a, b, q, r: Integer; begin a := -7; b := 2; q := a div b; r := a mod b; "
+     "ShowMessage(Format('%d %d', [q, r])); a := 7; b := -2; q := a div b; r := a mod b; "
+     "ShowMessage(Format('%d %d', [q, r])); b := -1; ShowMessage(a div b) end.",
+     "-3 -1|-3 1|-7", ""},
+    {"int64 minimum div -1",
+     "var a, b: Int64; begin a := -9223372036854775807 - 1; b := -1; ShowMessage(a mod b); "
+     "a := a div b end.",
+     "0", "Целочисленное переполнение"},
+    // Int64 in an operation makes the result Int64 (its shift is 64-bit), Double makes it Double.
+    {"mixed Integer Int64 Double",
+     "var i: Integer; w: Int64; d: Double; v: Variant; begin i := 2; w := 3; d := 0.5; "
+     "v := i + w; ShowMessage(v shl 32); v := i + i; ShowMessage(v shl 32); ShowMessage(i + d); "
+     "ShowMessage(w * d); ShowMessage(w div i); if w > i then ShowMessage(i < d) end.",
+     "21474836480|4|2.5|1.5|1|False", ""},
+    // A loop may run up to the last Int64; its variable stops there instead of wrapping.
+    {"for at the Int64 limits",
+     "var i, n: Int64; begin for i := 9223372036854775805 to 9223372036854775807 do n := n + 1; "
+     "for i := -9223372036854775807 + 1 downto -9223372036854775807 - 1 do n := n + 1; "
+     "ShowMessage(n) end.",
+     "6", ""},
+    {"for past the Integer range",
+     "var i, n: Integer; begin for i := 2147483646 to 2147483648 do begin n := n + 1; "
+     "ShowMessage(n) end end.",
+     "1|2", "Integer"},
     {"shl is 32-bit on Integer", "begin ShowMessage(1 shl 31); ShowMessage(1 shl 32) end.",
      "-2147483648|1", ""},
     {"bitwise on integers", "begin ShowMessage((6 and 3) + (6 or 1) + (6 xor 2) + not 0) end.",
@@ -57,6 +96,26 @@ const Row Rows[] = {
      "IntToStr(Length('четыре')) + IntToStr(Pos('z', 'abc'))) end.",
      "ABcdello60", ""},
     {"copy past the end", "begin ShowMessage('[' + Copy('abc', 5, 2) + ']') end.", "[]", ""},
+    // Appending to a text variable, also to itself and through a var parameter naming it; a
+    // function on the right side that changes the text runs after the left side was read.
+    {"string append aliasing",
+     "var s, g: String; v: Variant; "
+     "function F: String; begin s := 'changed'; Result := '!' end; "
+     "procedure P(var t: String); begin t := t + g end; "
+     "begin s := 'ab'; s := s + s; s := s + s; ShowMessage(s); v := 'x'; v := v + v + 'y'; "
+     "ShowMessage(v); s := '2'; s := s + 3; ShowMessage(s); s := 'a'; s := s + F; ShowMessage(s); "
+     "g := 'ab'; P(g); ShowMessage(g); s := ''; s := s + ''; ShowMessage('[' + s + ']') end.",
+     "abababab|xxy|5|a!|abab|[]", ""},
+    // Hundreds of frames deep, a var parameter still reaches the outermost caller's variable,
+    // and an error unwinding all of them leaves the next calls sound.
+    {"deep recursion with var parameters",
+     "procedure Walk(depth: Integer; var acc: Integer); var a, b, c, d, e, f, g, h: String; "
+     "begin a := 'x'; h := a + a; acc := acc + Length(h) - 1; if depth > 0 then "
+     "Walk(depth - 1, acc) else raise 'bottom' end; "
+     "procedure Outer; var mine: Integer; begin try Walk(400, mine) except "
+     "ShowMessage(ExceptionMessage) end; ShowMessage(mine) end; "
+     "begin Outer; Outer end.",
+     "bottom|401|bottom|401", ""},
     {"string compare is ordinal", "begin ShowMessage(('a' < 'b') and ('B' < 'a')) end.", "True",
      ""},
     {"string plus number is numeric", "begin ShowMessage('2' + 3) end.", "5", ""},
