@@ -1,0 +1,51 @@
+#include "reportengine/render/FontMapping.h"
+
+#include <QPaintDevice>
+
+namespace reportengine {
+
+namespace {
+
+struct FontMap {
+    const char* Template;
+    const char* Drawn;
+};
+// Metric-compatible replacements; Tahoma has none, DejaVu Sans is the nearest in width.
+constexpr FontMap kFontMap[] = {
+    {"Arial", "Liberation Sans"},
+    {"Times New Roman", "Liberation Serif"},
+    {"Courier New", "Liberation Mono"},
+    {"Tahoma", "DejaVu Sans"},
+};
+
+QFont makeFont(const FontSpec& spec, double pointSize) {
+    QFont f(MapFontFamily(spec.Name));
+    f.setPointSizeF(pointSize > 0 ? pointSize : 1);
+    f.setBold(spec.Style & fsBold);
+    f.setItalic(spec.Style & fsItalic);
+    f.setUnderline(spec.Style & fsUnderline);
+    f.setStrikeOut(spec.Style & fsStrikeOut);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setKerning(false);  // kerning pairs differ between font versions; widths must not
+    return f;
+}
+
+}  // namespace
+
+QString MapFontFamily(const QString& family) {
+    for (const FontMap& m : kFontMap)
+        if (family.compare(QLatin1String(m.Template), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(m.Drawn);
+    return family;
+}
+
+QFont FontFor(const FontSpec& spec) {
+    return makeFont(spec, spec.Size);
+}
+
+QFont FontForDevice(const FontSpec& spec, const QPaintDevice* device) {
+    const int dpi = device ? device->logicalDpiY() : 96;
+    return makeFont(spec, spec.Size * 96.0 / (dpi > 0 ? dpi : 96));
+}
+
+}  // namespace reportengine

@@ -1,0 +1,146 @@
+// The page renderer against a stored picture, and the colour and font tables it draws with.
+#include "reportengine/pages/SamplePage.h"
+#include "reportengine/render/Colors.h"
+#include "reportengine/render/FontMapping.h"
+#include "reportengine/render/PageRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <QFontInfo>
+#include <QImage>
+#include <QPainter>
+
+#include "TestEnv.h"
+
+using namespace reportengine;
+
+namespace {
+
+// Set VELLUMAR_UPDATE_GOLDEN=1 to rewrite the stored pictures from the current renderer.
+const QString kGoldenDir = QStringLiteral(VELLUMAR_SOURCE_DIR "/tests/reportengine/render/golden/");
+
+QImage renderAt(const PreparedPage& page, double dpi) {
+    const double scale = dpi / 96.0;
+    QImage img(int(std::ceil(PageWidthPx(page) * scale)),
+               int(std::ceil(PageHeightPx(page) * scale)), QImage::Format_RGB32);
+    img.fill(Qt::magenta);  // anything the renderer leaves unpainted shows
+    QPainter p(&img);
+    RenderPage(p, page, scale);
+    return img;
+}
+
+// Share of pixels whose colour differs by more than `tolerance` in some channel.
+double differingShare(const QImage& a, const QImage& b, int tolerance) {
+    qint64 differing = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const QRgb* ra = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const QRgb* rb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            if (std::abs(qRed(ra[x]) - qRed(rb[x])) > tolerance ||
+                std::abs(qGreen(ra[x]) - qGreen(rb[x])) > tolerance ||
+                std::abs(qBlue(ra[x]) - qBlue(rb[x])) > tolerance)
+                ++differing;
+    }
+    return double(differing) / (double(a.width()) * a.height());
+}
+
+void compareWithGolden(const QImage& actual, const QString& name) {
+    const QString path = kGoldenDir + name;
+    if (qEnvironmentVariableIntValue("VELLUMAR_UPDATE_GOLDEN")) {
+        ASSERT_TRUE(actual.save(path, "PNG"));
+        GTEST_SKIP() << "golden written: " << path.toStdString();
+    }
+    const QImage golden = QImage(path).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(golden.isNull()) << "missing " << path.toStdString();
+    ASSERT_EQ(golden.size(), actual.size());
+    // Anti-aliasing and glyph rasterisation may move by a level here and there between font and
+    // Qt versions; a shape or a text line in the wrong place changes far more than 0.5 %.
+    const double share = differingShare(actual, golden, 48);
+    if (share > 0.005)
+        actual.save(QDir::tempPath() + "/" + name);
+    EXPECT_LE(share, 0.005) << "differs from " << path.toStdString() << "; actual written to "
+                            << (QDir::tempPath() + "/" + name).toStdString();
+}
+
+}  // namespace
+
+TEST(PageRenderer, SamplePageMatchesGolden) {
+    const QImage img = renderAt(testpages::samplePage(), 96);
+    compareWithGolden(img, QStringLiteral("sample-96dpi.png"));
+}
+
+TEST(PageRenderer, ScaleAndTargetRectAgree) {
+    const PreparedPage page = testpages::samplePage();
+    const QImage scaled = renderAt(page, 192);
+    QImage fitted(scaled.size(), QImage::Format_RGB32);
+    fitted.fill(Qt::magenta);
+    {
+        QPainter p(&fitted);
+        RenderPage(p, page, QRectF(0, 0, PageWidthPx(page) * 2, PageHeightPx(page) * 2));
+    }
+    EXPECT_EQ(differingShare(scaled, fitted, 0), 0.0);
+    // The page background covers the whole paper: no magenta left anywhere.
+    EXPECT_EQ(scaled.pixel(scaled.width() - 3, scaled.height() - 3) & 0xFFFFFF, 0x808080u);
+    EXPECT_EQ(scaled.pixel(1, 1) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST(PageRenderer, JustifiedLineReachesTheRightEdge) {
+    // Rightmost dark column of a one-line text item drawn with or without justification.
+    auto inkRight = [](double justify) {
+        PreparedPage page;
+        page.PaperWidth = 60, page.PaperHeight = 10;
+        PreparedItem it = testpages::textItem(0, 0, 200, 30, {{"a b c", 2, 20, 0, justify}});
+        page.Items.push_back(it);
+        const QImage img = renderAt(page, 96);
+        int right = -1;
+        for (int x = 0; x < img.width(); ++x)
+            for (int y = 0; y < img.height(); ++y)
+                if (qGray(img.pixel(x, y)) < 128)
+                    right = std::max(right, x);
+        return right;
+    };
+    const int plain = inkRight(0);
+    EXPECT_LT(plain, 40);
+    EXPECT_NEAR(inkRight(180), 2 + 180, 3);
+}
+
+TEST(Colors, IntegersInBgrOrderAndSpecialValues) {
+    struct Case {
+        std::int32_t value;
+        QColor expected;
+    };
+    const Case cases[] = {
+        {0x000000FF, QColor(255, 0, 0)},  // red is the low byte
+        {0x00FF0000, QColor(0, 0, 255)},  // blue the high one
+        {0x00123456, QColor(0x56, 0x34, 0x12)}, {kColorNone, QColor(Qt::transparent)},
+        {-16777201, QColor(0xF0, 0xF0, 0xF0)},  // clBtnFace
+        {-16777211, QColor(Qt::white)},         // clWindow
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ColorFromInt(c.value).rgba(), c.expected.rgba()) << c.value;
+        if (c.value >= 0 || c.value == kColorNone) {
+            EXPECT_EQ(ColorToInt(ColorFromInt(c.value)), c.value);
+        }
+    }
+}
+
+TEST(FontMapping, WindowsFamiliesMapToInstalledFreeFonts) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Arial", "Liberation Sans"},       {"times new roman", "Liberation Serif"},
+        {"Courier New", "Liberation Mono"}, {"Tahoma", "DejaVu Sans"},
+        {"DejaVu Serif", "DejaVu Serif"},  // others kept
+    };
+    for (const auto& [from, to] : cases) {
+        EXPECT_EQ(MapFontFamily(from), to);
+        FontSpec spec;
+        spec.Name = from;
+        // The mapped family must really be installed, or layout silently uses another font.
+        EXPECT_EQ(QFontInfo(FontFor(spec)).family(), to) << from;
+    }
+    FontSpec bold{"Arial", 12, fsBold | fsStrikeOut, 0};
+    const QFont f = FontFor(bold);
+    EXPECT_TRUE(f.bold());
+    EXPECT_TRUE(f.strikeOut());
+    EXPECT_FALSE(f.italic());
+    EXPECT_EQ(f.hintingPreference(), QFont::PreferNoHinting);
+}
