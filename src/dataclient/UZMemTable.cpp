@@ -17,15 +17,6 @@ using namespace platform;
 
 namespace {
 
-const char* const TypeNames[FieldTypeCount] = {
-    "ftUnknown",    "ftString",     "ftSmallint", "ftInteger",     "ftWord",      "ftBoolean",
-    "ftFloat",      "ftCurrency",   "ftBCD",      "ftDate",        "ftTime",      "ftDateTime",
-    "ftBytes",      "ftVarBytes",   "ftAutoInc",  "ftBlob",        "ftMemo",      "ftGraphic",
-    "ftFmtMemo",    "ftParadoxOle", "ftDBaseOle", "ftTypedBinary", "ftCursor",    "ftFixedChar",
-    "ftWideString", "ftLargeint",   "ftADT",      "ftArray",       "ftReference", "ftDataSet",
-    "ftOraBlob",    "ftOraClob",    "ftVariant",  "ftInterface",   "ftIDispatch", "ftGuid",
-    "ftTimeStamp",  "ftFMTBcd"};
-
 TBlockRef slotRef(const char* slot) {
     TBlockRef ref;
     std::memcpy(&ref, slot, sizeof ref);
@@ -60,12 +51,6 @@ bool textToGuid(const QByteArray& text, char* slot) {
 }
 
 }  // namespace
-
-QString FieldTypeName(int code) {
-    if (code < 0 || code >= FieldTypeCount)
-        return QString::number(code);
-    return QString::fromLatin1(TypeNames[code]);
-}
 
 int GetTypeSize(int code) {
     switch (code) {

@@ -30,8 +30,7 @@ using platform::TDataSet;
 using platform::TField;
 using platform::TFieldType;
 
-// The 38 names of the field-type codes, for messages.
-QString FieldTypeName(int code);
+using platform::FieldTypeName;
 // Slot width of a supported type code; 0 for every other code.
 int GetTypeSize(int code);
 // Types whose slot holds a value-block reference (strings, byte arrays, blobs).

@@ -11,6 +11,34 @@
 
 namespace platform {
 
+namespace {
+
+const char* const TypeNames[FieldTypeCount] = {
+    "ftUnknown",    "ftString",     "ftSmallint", "ftInteger",     "ftWord",      "ftBoolean",
+    "ftFloat",      "ftCurrency",   "ftBCD",      "ftDate",        "ftTime",      "ftDateTime",
+    "ftBytes",      "ftVarBytes",   "ftAutoInc",  "ftBlob",        "ftMemo",      "ftGraphic",
+    "ftFmtMemo",    "ftParadoxOle", "ftDBaseOle", "ftTypedBinary", "ftCursor",    "ftFixedChar",
+    "ftWideString", "ftLargeint",   "ftADT",      "ftArray",       "ftReference", "ftDataSet",
+    "ftOraBlob",    "ftOraClob",    "ftVariant",  "ftInterface",   "ftIDispatch", "ftGuid",
+    "ftTimeStamp",  "ftFMTBcd"};
+
+}  // namespace
+
+QString FieldTypeName(int code) {
+    if (code < 0 || code >= FieldTypeCount)
+        return QString::number(code);
+    return QString::fromLatin1(TypeNames[code]);
+}
+
+int FieldTypeFromName(const QString& name) {
+    for (int i = 0; i < FieldTypeCount; ++i)
+        if (name.compare(QLatin1String(TypeNames[i]), Qt::CaseInsensitive) == 0)
+            return i;
+    bool ok = false;
+    const int code = name.toInt(&ok);
+    return ok && code >= 0 && code < 256 ? code : -1;
+}
+
 TFieldDef& TFieldDefs::Add(const QString& name, TFieldType type, int size, bool required) {
     TFieldDef def;
     def.Name = name;

@@ -64,6 +64,11 @@ enum TFieldType : uint8_t {
 };
 constexpr int FieldTypeCount = ftFMTBcd + 1;
 
+// "ftInteger" for ftInteger (the number as text for a code outside the list), for messages and
+// template files; and back, from the name in any letter case or the number; -1 when unknown.
+QString FieldTypeName(int code);
+int FieldTypeFromName(const QString& name);
+
 enum TFieldKind : uint8_t { fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate };
 
 struct TFieldDef {

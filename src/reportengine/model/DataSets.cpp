@@ -6,34 +6,6 @@ namespace reportengine {
 
 using platform::Variant;
 
-namespace {
-
-const char* const TypeNames[] = {
-    "ftUnknown",    "ftString",     "ftSmallint", "ftInteger",     "ftWord",      "ftBoolean",
-    "ftFloat",      "ftCurrency",   "ftBCD",      "ftDate",        "ftTime",      "ftDateTime",
-    "ftBytes",      "ftVarBytes",   "ftAutoInc",  "ftBlob",        "ftMemo",      "ftGraphic",
-    "ftFmtMemo",    "ftParadoxOle", "ftDBaseOle", "ftTypedBinary", "ftCursor",    "ftFixedChar",
-    "ftWideString", "ftLargeint",   "ftADT",      "ftArray",       "ftReference", "ftDataSet",
-    "ftOraBlob",    "ftOraClob",    "ftVariant",  "ftInterface",   "ftIDispatch", "ftGuid",
-    "ftTimeStamp",  "ftFMTBcd"};
-constexpr int TypeCount = int(sizeof TypeNames / sizeof TypeNames[0]);
-
-}  // namespace
-
-QString FieldTypeName(platform::TFieldType type) {
-    int code = int(type);
-    return code < TypeCount ? QString::fromLatin1(TypeNames[code]) : QString::number(code);
-}
-
-int FieldTypeFromName(const QString& name) {
-    for (int i = 0; i < TypeCount; ++i)
-        if (name.compare(QLatin1String(TypeNames[i]), Qt::CaseInsensitive) == 0)
-            return i;
-    bool ok = false;
-    int code = name.toInt(&ok);
-    return ok && code >= 0 && code < 256 ? code : -1;
-}
-
 bool TfrxDataSet::IsStoredProperty(const char* name) const {
     // The user name is written only when it differs from the component name.
     return qstrcmp(name, "UserName") != 0 || (!FUserName.isEmpty() && FUserName != objectName());

@@ -149,9 +149,8 @@ private:
     std::vector<TfrxParamItem> FItems;
 };
 
-// "ftInteger" for ftInteger; a field type from its name (or number); -1 when unknown.
-QString FieldTypeName(platform::TFieldType type);
-int FieldTypeFromName(const QString& name);
+using platform::FieldTypeFromName;
+using platform::FieldTypeName;
 
 class TfrxCustomQuery : public TfrxDBDataset {
     Q_OBJECT
