@@ -623,6 +623,27 @@ Variant OrdinalResult(int64_t v, bool wide) {
     return Variant(v);
 }
 
+// + - * div mod on 64-bit integers; false on overflow, a zero divisor, and -1 (whose quotient
+// can overflow), which BinaryOp handles with its messages and widening rules.
+inline bool OrdinalArith(Tok op, int64_t x, int64_t y, int64_t& r) {
+    switch (op) {
+        case Tok::Plus:
+            return !__builtin_add_overflow(x, y, &r);
+        case Tok::Minus:
+            return !__builtin_sub_overflow(x, y, &r);
+        case Tok::Star:
+            return !__builtin_mul_overflow(x, y, &r);
+        case Tok::KwDiv:
+        case Tok::KwMod:
+            if (y == 0 || y == -1)
+                return false;
+            r = op == Tok::KwDiv ? x / y : x % y;
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Integer operands, the common case of loops and counters, computed directly with the rules of
 // BinaryOp; false leaves the rest (and every error) to BinaryOp.
 bool OrdinalOp(Tok op, const Variant& a, const Variant& b, Variant& out) {
@@ -633,22 +654,12 @@ bool OrdinalOp(Tok op, const Variant& a, const Variant& b, Variant& out) {
     int64_t r = 0;
     switch (op) {
         case Tok::Plus:
-            if (__builtin_add_overflow(x, y, &r))
-                return false;
-            break;
         case Tok::Minus:
-            if (__builtin_sub_overflow(x, y, &r))
-                return false;
-            break;
         case Tok::Star:
-            if (__builtin_mul_overflow(x, y, &r))
-                return false;
-            break;
         case Tok::KwDiv:
         case Tok::KwMod:
-            if (y == 0 || y == -1)
+            if (!OrdinalArith(op, x, y, r))
                 return false;
-            r = op == Tok::KwDiv ? x / y : x % y;
             break;
         case Tok::Equal:
             out = Variant(x == y);
@@ -731,28 +742,8 @@ bool Script::PureOrdinal(Expr& e, Frame& f, int64_t& value, bool& wide) {
         bool wx, wy;
         if (!operand(*e.Left, x, wx) || !operand(*e.Right, y, wy))
             return false;
-        switch (e.Op) {
-            case Tok::Plus:
-                if (__builtin_add_overflow(x, y, &value))
-                    return false;
-                break;
-            case Tok::Minus:
-                if (__builtin_sub_overflow(x, y, &value))
-                    return false;
-                break;
-            case Tok::Star:
-                if (__builtin_mul_overflow(x, y, &value))
-                    return false;
-                break;
-            case Tok::KwDiv:
-            case Tok::KwMod:
-                if (y == 0 || y == -1)
-                    return false;
-                value = e.Op == Tok::KwDiv ? x / y : x % y;
-                break;
-            default:
-                return false;
-        }
+        if (!OrdinalArith(e.Op, x, y, value))
+            return false;
         wide = wx || wy || value < std::numeric_limits<int32_t>::min() ||
                value > std::numeric_limits<int32_t>::max();
         return true;
