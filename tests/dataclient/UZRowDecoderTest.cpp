@@ -1,6 +1,7 @@
 // The result header and row-stream decoder on byte strings: bitmaps of 3 and 9 columns, every
 // split position of a small stream, empty versus null strings, a stream cut inside a row,
 // hostile headers and lengths, and the reply picking in Sequence order.
+#include "DataSetDump.h"
 #include "TestEnv.h"
 #include "dataclient/UZRowDecoder.h"
 #include "platform/Cp1251.h"
@@ -90,17 +91,7 @@ private:
     std::vector<QByteArray> FParts;
 };
 
-// Every row as text, columns separated by '|', null shown as '~'.
-QStringList dump(TZMemTable& t) {
-    QStringList rows;
-    for (t.First(); !t.Eof(); t.Next()) {
-        QStringList cells;
-        for (TField* f : t.Fields())
-            cells << (f->IsNull() ? QStringLiteral("~") : f->AsString());
-        rows << cells.join(u'|');
-    }
-    return rows;
-}
+using testenv::dump;
 
 const std::vector<Col> kSmall = {
     {ftInteger, 0, "ID"}, {ftString, 20, "Name"}, {ftSmallint, 0, "S"}};

@@ -10,6 +10,7 @@
 #include "platform/DataSource.h"
 #include "platform/DateTime.h"
 
+#include "DataSetDump.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -50,16 +51,7 @@ struct Fixture {
     TZarinDatabase db;
 };
 
-QStringList dump(TDataSet& t) {
-    QStringList rows;
-    for (t.First(); !t.Eof(); t.Next()) {
-        QStringList cells;
-        for (TField* f : t.Fields())
-            cells << (f->IsNull() ? QStringLiteral("~") : f->AsString());
-        rows << cells.join(u'|');
-    }
-    return rows;
-}
+using testenv::dump;
 
 QString openError(TZTable& t) {
     try {

@@ -18,13 +18,13 @@ constexpr FontMap kFontMap[] = {
     {"Tahoma", "DejaVu Sans"},
 };
 
-QFont makeFont(const FontSpec& spec, double pointSize) {
-    QFont f(MapFontFamily(spec.Name));
+QFont makeFont(const FontSpec& font, double pointSize) {
+    QFont f(MapFontFamily(font.Name));
     f.setPointSizeF(pointSize > 0 ? pointSize : 1);
-    f.setBold(spec.Style & fsBold);
-    f.setItalic(spec.Style & fsItalic);
-    f.setUnderline(spec.Style & fsUnderline);
-    f.setStrikeOut(spec.Style & fsStrikeOut);
+    f.setBold(font.Style & fsBold);
+    f.setItalic(font.Style & fsItalic);
+    f.setUnderline(font.Style & fsUnderline);
+    f.setStrikeOut(font.Style & fsStrikeOut);
     f.setHintingPreference(QFont::PreferNoHinting);
     f.setKerning(false);  // kerning pairs differ between font versions; widths must not
     return f;
@@ -39,13 +39,13 @@ QString MapFontFamily(const QString& family) {
     return family;
 }
 
-QFont FontFor(const FontSpec& spec) {
-    return makeFont(spec, spec.Size);
+QFont FontFor(const FontSpec& font) {
+    return makeFont(font, font.Size);
 }
 
-QFont FontForDevice(const FontSpec& spec, const QPaintDevice* device) {
+QFont FontForDevice(const FontSpec& font, const QPaintDevice* device) {
     const int dpi = device ? device->logicalDpiY() : 96;
-    return makeFont(spec, spec.Size * 96.0 / (dpi > 0 ? dpi : 96));
+    return makeFont(font, font.Size * 96.0 / (dpi > 0 ? dpi : 96));
 }
 
 }  // namespace reportengine

@@ -19,7 +19,7 @@ namespace reportengine {
 // The free family drawn for a template's family name (case-insensitive); other names are kept.
 QString MapFontFamily(const QString& family);
 
-QFont FontFor(const FontSpec& spec);
-QFont FontForDevice(const FontSpec& spec, const QPaintDevice* device);
+QFont FontFor(const FontSpec& font);
+QFont FontForDevice(const FontSpec& font, const QPaintDevice* device);
 
 }  // namespace reportengine

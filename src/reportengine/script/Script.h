@@ -192,6 +192,7 @@ private:
     const MetaInfo& InfoOf(const QMetaObject* meta);
     QObject* LiveObject(const platform::Variant& value, const Pos& at) const;
     bool FindMember(QObject* object, const QString& name, HostSite& site);
+    bool FindIndexedProperty(QObject* object, const QString& name, HostSite& site);
     platform::Variant EvalMember(Expr& e, Frame& f);
     platform::Variant EvalMemberCall(Expr& call, Frame& f);
     platform::Variant EvalWithName(Expr& e, Frame& f, bool isCall);

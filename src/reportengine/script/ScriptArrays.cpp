@@ -128,6 +128,13 @@ void Script::SetIndexed(Variant& container, Expr& target, const std::vector<int6
     }
 }
 
+// A registered property with indexes (Items[i] served by a dispatcher), as opposed to a list
+// property whose value is indexed after it is read.
+bool Script::FindIndexedProperty(QObject* object, const QString& name, HostSite& site) {
+    return FindMember(object, name, site) && site.Member && site.Member->IsProperty &&
+           !site.Member->Heading->Params.empty();
+}
+
 Variant Script::EvalIndex(Expr& e, Frame& f) {
     if (e.Left->Kind == ExprKind::Member) {
         Expr& m = *e.Left;
@@ -135,8 +142,7 @@ Variant Script::EvalIndex(Expr& e, Frame& f) {
         if (!base.IsArray()) {
             QObject* object = LiveObject(base, m.At);
             HostSite& site = SiteOf(m);
-            if (FindMember(object, m.Name, site) && site.Member && site.Member->IsProperty &&
-                !site.Member->Heading->Params.empty()) {
+            if (FindIndexedProperty(object, m.Name, site)) {
                 std::vector<Variant> indexes = EvalArgs(e.Args, f);
                 return ServeHost(object, site, indexes, false, Variant(), nullptr, f, m.At);
             }
@@ -156,8 +162,7 @@ void Script::AssignIndex(Expr& target, const Variant& value, Frame& f) {
         if (!base.IsArray()) {
             QObject* object = LiveObject(base, m.At);
             HostSite& site = SiteOf(m);
-            if (FindMember(object, m.Name, site) && site.Member && site.Member->IsProperty &&
-                !site.Member->Heading->Params.empty()) {
+            if (FindIndexedProperty(object, m.Name, site)) {
                 std::vector<Variant> indexes = EvalArgs(target.Args, f);
                 WriteMember(object, m.Name, site, value, &indexes, m.At);
                 return;

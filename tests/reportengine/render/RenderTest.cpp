@@ -132,10 +132,10 @@ TEST(FontMapping, WindowsFamiliesMapToInstalledFreeFonts) {
     };
     for (const auto& [from, to] : cases) {
         EXPECT_EQ(MapFontFamily(from), to);
-        FontSpec spec;
-        spec.Name = from;
+        FontSpec font;
+        font.Name = from;
         // The mapped family must really be installed, or layout silently uses another font.
-        EXPECT_EQ(QFontInfo(FontFor(spec)).family(), to) << from;
+        EXPECT_EQ(QFontInfo(FontFor(font)).family(), to) << from;
     }
     FontSpec bold{"Arial", 12, fsBold | fsStrikeOut, 0};
     const QFont f = FontFor(bold);
