@@ -1,6 +1,8 @@
 #include "reportengine/model/Report.h"
 
 #include "reportengine/model/Pages.h"
+#include "reportengine/pages/PreparedPages.h"
+#include "reportengine/script/Script.h"
 
 namespace reportengine {
 
@@ -30,7 +32,7 @@ Variant TfrxVariables::Get(const QString& name) const {
     return i < 0 ? Variant() : FItems[size_t(i)].Value;
 }
 
-TfrxReport::TfrxReport(QObject* owner) {
+TfrxReport::TfrxReport(QObject* owner) : FPreparedPages(std::make_shared<TfrxPreparedPages>()) {
     if (owner)
         setParent(owner);
 }
@@ -81,6 +83,17 @@ void TfrxReport::Clear() {
     LoadWarnings.clear();
     FileName.clear();
     Terminated = false;
+}
+
+void TfrxReport::SetScriptEngine(std::unique_ptr<script::Script> script) {
+    FScript = std::move(script);
+}
+
+Variant TfrxReport::DoEvent(const QString& handler, QObject* sender, std::vector<Variant> args) {
+    if (handler.isEmpty() || !FScript)
+        return Variant();
+    args.insert(args.begin(), Variant::FromObject(sender));
+    return FScript->CallProcedure(handler, std::move(args));
 }
 
 Variant TfrxReport::Calc(const QString& expression) const {

@@ -19,9 +19,16 @@
 #include <QPointer>
 #include <QStringList>
 #include <functional>
+#include <memory>
+
+namespace script {
+class Script;
+}
 
 namespace reportengine {
 
+class TfrxDialogRunner;
+class TfrxPreparedPages;
 class TfrxReportPage;
 
 class TfrxEngineOptions : public TfrxPersistent {
@@ -186,6 +193,28 @@ public:
     void DoProgress(int kind, int page);
     void DoProgressStop(int kind, int page);
 
+    // --- Running: PrepareReport is implemented by the preparation engine (library reportengine).
+    // Compiles and runs the script, runs the dialogs, then the report pages into PreparedPages().
+    // Returns false when a dialog was cancelled, Terminated was set, or an error stopped the run
+    // (ErrorText says which; empty for a cancel). Progress: DoProgressStart(0, 0), DoProgress(0,
+    // n) after page n is added, DoProgressStop(0, count). Runs on the calling thread; the pages
+    // may be read from any thread while they grow.
+    bool PrepareReport(bool ClearLastReport = true);
+    TfrxPreparedPages& PreparedPages() const { return *FPreparedPages; }
+    std::shared_ptr<TfrxPreparedPages> SharedPreparedPages() const { return FPreparedPages; }
+    QString ErrorText;
+    // Runs the dialog pages; null: every dialog page is confirmed as the template holds it.
+    TfrxDialogRunner* DialogRunner = nullptr;
+    // The script of the last PrepareReport, kept until the next one so that event handlers of
+    // dialogs and the preview can still run; null before the first run.
+    script::Script* ScriptEngine() const { return FScript.get(); }
+    void SetScriptEngine(std::unique_ptr<script::Script> script);
+    // Calls the script procedure named by an event property (OnClick="Button1Click") with Sender
+    // first and then args; nothing when handler is empty or no script is compiled. Script errors
+    // throw script::EScriptError.
+    platform::Variant DoEvent(const QString& handler, QObject* sender,
+                              std::vector<platform::Variant> args = {});
+
     TfrxEngineOptions* GetEngineOptions() { return &EngineOptions; }
     TfrxPreviewOptions* GetPreviewOptions() { return &PreviewOptions; }
     TfrxPrintOptions* GetPrintOptions() { return &PrintOptions; }
@@ -199,6 +228,8 @@ signals:
 
 private:
     bool FLoading = false;
+    std::shared_ptr<TfrxPreparedPages> FPreparedPages;
+    std::unique_ptr<script::Script> FScript;
 };
 
 // A template that cannot be read: Line is 0 when the place is unknown.
