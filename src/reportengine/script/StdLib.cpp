@@ -18,7 +18,7 @@ using platform::Variant;
 using platform::VarType;
 using namespace stdlib;
 
-namespace {
+namespace stdlib {
 
 // Delphi-style Format: %[-][width][.precision]type with d, u, s, f, n, e, g, x, m and %%.
 QString FormatText(const QString& format, const Variant& values) {
@@ -165,6 +165,10 @@ QString FormatDateTimeText(const QString& format, platform::TDateTime value) {
     }
     return out;
 }
+
+}  // namespace stdlib
+
+namespace {
 
 platform::TDateTime NowValue() {
     return platform::QDateTimeToDateTime(QDateTime::currentDateTime());

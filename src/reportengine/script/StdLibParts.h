@@ -49,6 +49,12 @@ void AddDialogFunctions(FunctionLibrary& library);
 // of thousands, E+00/E-00 exponent, quoted literals, up to three sections split by ';' for
 // positive, negative and zero values. Halves round away from zero on the value's 15-digit form.
 QString FormatFloatText(const QString& format, double value);
+// Delphi-style Format: %[-][width][.precision]type with d, u, s, f, n, e, g, x, m and %%; values is
+// an array of the arguments (or one value).
+QString FormatText(const QString& format, const platform::Variant& values);
+// FormatDateTime with the common letters (yyyy yy m mm d dd h hh n nn s ss zzz), the regional
+// "/" and ":" separators and quoted literal text.
+QString FormatDateTimeText(const QString& format, platform::TDateTime value);
 // A whole float as Int64 (Round, Trunc, Ceil...); out of range or NaN is a run-time error
 // instead of an undefined conversion.
 int64_t FloatToInt64(double value);

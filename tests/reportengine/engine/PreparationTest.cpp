@@ -1,0 +1,236 @@
+// Preparation end to end on templates: the band rules, groups, master-detail, aggregates, page
+// numbering with the total, stretching across page breaks, the script's part in the run, and
+// stopping.
+#include "EngineFixture.h"
+
+#include "reportengine/model/DialogRunner.h"
+#include "reportengine/script/Script.h"
+#include "reportengine/model/Pages.h"
+
+#include <gtest/gtest.h>
+
+using namespace enginetest;
+using platform::Variant;
+
+namespace {
+
+std::vector<dataclient::FilledColumn> PeopleColumns() {
+    return {{"ID", platform::ftInteger}, {"Name", platform::ftString, 40},
+            {"Status", platform::ftInteger}};
+}
+
+Rows NumberedPeople(int count) {
+    Rows rows;
+    for (int i = 1; i <= count; ++i)
+        rows.push_back({i, QStringLiteral("Сотрудник %1").arg(i), i % 4 + 1});
+    return rows;
+}
+
+}  // namespace
+
+TEST(Preparation, ListWithPageHeaderFooterAndTotalPages) {
+    TfrxReport report;
+    ASSERT_TRUE(report.LoadFromFile(TemplatePath("simple_list.fr3")));
+    auto table = Bind(report, "People", PeopleColumns(), NumberedPeople(120));
+    ASSERT_TRUE(report.PrepareReport()) << report.ErrorText.toStdString();
+
+    const TfrxPreparedPages& pages = report.PreparedPages();
+    // 297 mm less 20 mm of margins holds 1046.9 px: header 22.7 + footer 22.7 leave room for
+    // 53 rows of 18.9 px.
+    ASSERT_EQ(pages.Count(), 3);
+    EXPECT_EQ(AllTexts(pages, "PageNo"), QStringList({"1 / 3", "2 / 3", "3 / 3"}));
+    EXPECT_EQ(AllTexts(pages, "Title").size(), 3);
+    const QStringList names = AllTexts(pages, "PersonName");
+    ASSERT_EQ(names.size(), 120);
+    EXPECT_EQ(names.front(), "Сотрудник 1");
+    EXPECT_EQ(names.back(), "Сотрудник 120");
+    EXPECT_EQ(Texts(*pages.Page(0), "PersonName").size(), 53);
+
+    // Items sit on the paper: margins added, rows one band height apart, footer at the bottom.
+    const PreparedPage& first = *pages.Page(0);
+    std::vector<double> rowTops;
+    double footerTop = 0;
+    for (const PreparedItem& item : first.Items) {
+        if (item.Name == "PersonName")
+            rowTops.push_back(item.Y);
+        if (item.Name == "PageNo")
+            footerTop = item.Y;
+    }
+    EXPECT_NEAR(rowTops[0], 10 * fr01cm + 22.67718, 0.01);
+    EXPECT_NEAR(rowTops[1] - rowTops[0], 18.89765, 0.01);
+    EXPECT_NEAR(footerTop, (297 - 10) * fr01cm - 22.67718, 0.01);
+    EXPECT_EQ(Texts(first, "PersonStatus")[0], "2");
+}
+
+TEST(Preparation, GroupsWithFootersAndAggregates) {
+    const QString bands = QStringLiteral(R"(
+<TfrxGroupHeader Name="GH" Height="20" Top="10" Width="700" Condition="Sales.&quot;Dept&quot;">
+  <TfrxMemoView Name="Dept" Width="300" Height="18" Text="Отдел [Sales.&quot;Dept&quot;]"/>
+</TfrxGroupHeader>
+<TfrxMasterData Name="MD" Height="18" Top="40" Width="700" DataSet="Sales" DataSetName="Sales">
+  <TfrxMemoView Name="Row" Width="300" Height="18" Text="[Line#]. [Sales.&quot;Amount&quot;]"/>
+</TfrxMasterData>
+<TfrxGroupFooter Name="GF" Height="20" Top="70" Width="700">
+  <TfrxMemoView Name="GroupTotals" Width="600" Height="18" Text="[SUM(&lt;Sales.&quot;Amount&quot;&gt;)] [COUNT(MD)] [MIN(&lt;Sales.&quot;Amount&quot;&gt;, MD)] [MAX(&lt;Sales.&quot;Amount&quot;&gt;, MD)] [AVG(&lt;Sales.&quot;Amount&quot;&gt;) #n%2.1f] [Max(1, 5)]"/>
+</TfrxGroupFooter>
+<TfrxReportSummary Name="RS" Height="20" Top="100" Width="700">
+  <TfrxMemoView Name="Grand" Width="300" Height="18" Text="[SUM(&lt;Sales.&quot;Amount&quot;&gt;, MD)]" DisplayFormat.Kind="fkNumeric" DisplayFormat.FormatStr="%2.2n" DisplayFormat.DecimalSeparator=","/>
+  <TfrxMemoView Name="Running" Left="300" Width="300" Height="18" Text="[SUM(&lt;Sales.&quot;Amount&quot;&gt;, MD, 2)]"/>
+</TfrxReportSummary>)");
+    TfrxReport report;
+    Read(report, Template(bands, QStringLiteral(R"(<TfrxDBDataset Name="Sales"/>)")));
+    auto table = Bind(report, "Sales", {{"Dept", platform::ftString, 20}, {"Amount", platform::ftInteger}},
+                      {{"Склад", 10}, {"Склад", 30}, {"Офис", 5}, {"Цех", 7}, {"Цех", Variant::Null()}, {"Цех", 1}});
+    ASSERT_TRUE(report.PrepareReport()) << report.ErrorText.toStdString();
+    const PreparedPage& page = *report.PreparedPages().Page(0);
+    EXPECT_EQ(Texts(page, "Dept"), QStringList({"Отдел Склад", "Отдел Офис", "Отдел Цех"}));
+    EXPECT_EQ(Texts(page, "Row"), QStringList({"1. 10", "2. 30", "1. 5", "1. 7", "2.", "3. 1"}));
+    // Nulls count for COUNT of rows, not for the value aggregates.
+    EXPECT_EQ(Texts(page, "GroupTotals"),
+              QStringList({"40 2 10 30 20.0 5", "5 1 5 5 5.0 5", "8 3 1 7 4.0 5"}));
+    EXPECT_EQ(Texts(page, "Grand"), QStringList({"53,00"}));
+    EXPECT_EQ(Texts(page, "Running"), QStringList({"53"}));
+
+    // Bands follow each other in print order.
+    QStringList order;
+    for (const PreparedItem& item : page.Items)
+        order << item.Name;
+    EXPECT_EQ(order.mid(0, 4), QStringList({"Dept", "Row", "Row", "GroupTotals"}));
+}
+
+TEST(Preparation, MasterDetailWithHeadersFootersAndChild) {
+    const QString bands = QStringLiteral(R"(
+<TfrxHeader Name="H" Height="20" Top="5" Width="700"><TfrxMemoView Name="Head" Width="300" Height="18" Text="Люди"/></TfrxHeader>
+<TfrxMasterData Name="M" Height="20" Top="30" Width="700" DataSet="People" DataSetName="People" Child="C">
+  <TfrxMemoView Name="Person" Width="300" Height="18" Text="[People.&quot;Name&quot;]"/>
+</TfrxMasterData>
+<TfrxChild Name="C" Height="6" Top="55" Width="700"><TfrxMemoView Name="Sep" Width="10" Height="5" Text="-"/></TfrxChild>
+<TfrxDetailData Name="D" Height="18" Top="70" Width="700" DataSet="Marks" DataSetName="Marks" Filter="&lt;Marks.&quot;PersonID&quot;&gt; = &lt;People.&quot;ID&quot;&gt;">
+  <TfrxMemoView Name="Mark" Left="20" Width="300" Height="18" Text="[Marks.&quot;Code&quot;]"/>
+</TfrxDetailData>
+<TfrxFooter Name="DF" Height="18" Top="95" Width="700"><TfrxMemoView Name="MarkCount" Width="300" Height="18" Text="[COUNT(D)]"/></TfrxFooter>
+<TfrxFooter Name="F" Height="18" Top="120" Width="700"><TfrxMemoView Name="PeopleCount" Width="300" Height="18" Text="[COUNT(M)]"/></TfrxFooter>)");
+    TfrxReport report;
+    Read(report, Template(bands, QStringLiteral(R"(<TfrxDBDataset Name="People"/><TfrxDBDataset Name="Marks"/>)")));
+    auto people = Bind(report, "People", PeopleColumns(), NumberedPeople(3));
+    auto marks = Bind(report, "Marks", {{"PersonID", platform::ftInteger}, {"Code", platform::ftString, 10}},
+                      {{1, "A1"}, {3, "C1"}, {1, "A2"}, {3, "C2"}});
+    ASSERT_TRUE(report.PrepareReport()) << report.ErrorText.toStdString();
+    QStringList order;
+    for (const PreparedItem& item : report.PreparedPages().Page(0)->Items)
+        order << ItemText(item);
+    // Person 2 has no marks: the detail prints nothing, header and footer included.
+    EXPECT_EQ(order, QStringList({"Люди", "Сотрудник 1", "-", "A1", "A2", "2", "Сотрудник 2", "-",
+                                  "Сотрудник 3", "-", "C1", "C2", "2", "3"}));
+}
+
+TEST(Preparation, StretchedTextSplitsAcrossPagesWithoutLosingLines) {
+    QStringList words;
+    for (int i = 1; i <= 700; ++i)
+        words << QStringLiteral("слово%1").arg(i);
+    const QString bands = QStringLiteral(R"(
+<TfrxPageHeader Name="PH" Height="20" Top="1" Width="700"><TfrxMemoView Name="Head" Width="300" Height="18" Text="Шапка"/></TfrxPageHeader>
+<TfrxMasterData Name="M" Height="18" Top="30" Width="700" RowCount="2" AllowSplit="True" Stretched="True">
+  <TfrxMemoView Name="Long" Width="300" Height="18" StretchMode="smActualHeight" Text="%1"/>
+</TfrxMasterData>)").arg(words.join(u' '));
+    TfrxReport report;
+    Read(report, Template(bands));
+    ASSERT_TRUE(report.PrepareReport()) << report.ErrorText.toStdString();
+    const TfrxPreparedPages& pages = report.PreparedPages();
+    ASSERT_GE(pages.Count(), 2);
+    QStringList seen;
+    double pageBottom = (297 - 10) * fr01cm;
+    for (int p = 0; p < pages.Count(); ++p) {
+        EXPECT_EQ(Texts(*pages.Page(p), "Head"), QStringList{"Шапка"}) << p;
+        for (const PreparedItem& item : pages.Page(p)->Items) {
+            if (item.Name != "Long")
+                continue;
+            EXPECT_LE(item.Y + item.H, pageBottom + 0.5) << p;
+            for (const TextLine& line : item.Lines)
+                seen << line.Text.split(u' ', Qt::SkipEmptyParts);
+        }
+    }
+    // Both rows, every word once per row, in order.
+    EXPECT_EQ(seen, words + words);
+}
+
+TEST(Preparation, ScriptRunsFirstAndDrivesTheRun) {
+    const QString script = QStringLiteral(
+        "var Log: String;\n"
+        "procedure Start(Sender: TfrxComponent);\n"
+        "begin Log := Log + 'start;'; Report.Variables['Greeting'] := '''Привет'''; end;\n"
+        "procedure RowBefore(Sender: TfrxComponent);\n"
+        "begin Row.Visible := <Line#> mod 2 = 1; end;\n"
+        "procedure Stop(Sender: TfrxComponent);\n"
+        "begin Log := Log + 'stop;'; end;\n"
+        "begin Log := 'main;'; end.");
+    const QString bands = QStringLiteral(R"(
+<TfrxReportTitle Name="T" Height="20" Top="1" Width="700"><TfrxMemoView Name="Title" Width="300" Height="18" Text="[Greeting] [FinalText]"/></TfrxReportTitle>
+<TfrxMasterData Name="M" Height="18" Top="30" Width="700" RowCount="5" OnBeforePrint="RowBefore">
+  <TfrxMemoView Name="Row" Width="300" Height="18" Text="[Line#]"/>
+</TfrxMasterData>)");
+    TfrxReport report;
+    Read(report, Template(bands, QString(), script,
+                          QStringLiteral(" OnStartReport=\"Start\" OnStopReport=\"Stop\"")));
+    report.Variables.Set(QStringLiteral("FinalText"), Variant(QStringLiteral("Greeting + '!'")));
+    ASSERT_TRUE(report.PrepareReport()) << report.ErrorText.toStdString();
+    const PreparedPage& page = *report.PreparedPages().Page(0);
+    EXPECT_EQ(Texts(page, "Title"), QStringList({"Привет Привет!"}));
+    EXPECT_EQ(Texts(page, "Row"), QStringList({"1", "3", "5"}));
+    EXPECT_EQ(report.ScriptEngine()->Global(QStringLiteral("Log")).ToString(), "main;start;stop;");
+}
+
+namespace {
+
+class CancellingRunner : public TfrxDialogRunner {
+public:
+    int RunDialogPage(TfrxDialogPage& page) override {
+        shown << page.Name();
+        return mrCancel;
+    }
+    QStringList shown;
+};
+
+}  // namespace
+
+TEST(Preparation, StopsCleanly) {
+    const QString rows = QStringLiteral(R"(
+<TfrxMasterData Name="M" Height="100" Top="30" Width="700" RowCount="1000">
+  <TfrxMemoView Name="Row" Width="300" Height="18" Text="[Line#]"/>
+</TfrxMasterData>)");
+    {  // Terminated from a progress handler: the pages so far stay, the run says it stopped.
+        TfrxReport report;
+        Read(report, Template(rows));
+        std::vector<int> progress;
+        report.OnProgress = [&](int kind, int page) {
+            progress.push_back(page);
+            if (page == 3)
+                report.Terminated = true;
+        };
+        EXPECT_FALSE(report.PrepareReport());
+        EXPECT_TRUE(report.ErrorText.isEmpty());
+        EXPECT_EQ(progress, (std::vector<int>{1, 2, 3}));
+        EXPECT_EQ(report.PreparedPages().Count(), 3);
+    }
+    {  // A cancelled dialog: no pages, OnStopReport still runs.
+        TfrxReport report;
+        const QByteArray withDialog = Template(rows, QString(), QStringLiteral(
+            "var Stopped: Boolean;\nprocedure Stop(Sender: TfrxComponent); begin Stopped := True; end;\nbegin end."),
+            QStringLiteral(" OnStopReport=\"Stop\""))
+            .replace("</TfrxReport>", "<TfrxDialogPage Name=\"Ask\"><TfrxButtonControl Name=\"Ok\" ModalResult=\"1\"/></TfrxDialogPage></TfrxReport>");
+        Read(report, withDialog);
+        CancellingRunner runner;
+        report.DialogRunner = &runner;
+        EXPECT_FALSE(report.PrepareReport());
+        EXPECT_EQ(runner.shown, QStringList{"Ask"});
+        EXPECT_EQ(report.PreparedPages().Count(), 0);
+        EXPECT_TRUE(report.ScriptEngine()->Global(QStringLiteral("Stopped")).ToBool());
+    }
+    {  // A script error names the object and stops the run.
+        TfrxReport report;
+        Read(report, Template(QStringLiteral(R"(<TfrxMasterData Name="M" Height="18" Top="30" Width="700" RowCount="1">
+  <TfrxMemoView Name="Broken" Width="300" Height="18" Text="[1 div 0]"/></TfrxMasterData>)")));
+        EXPECT_FALSE(report.PrepareReport());
+        EXPECT_TRUE(report.ErrorText.startsWith("Broken: ")) << report.ErrorText.toStdString();
+    }
+}
