@@ -278,6 +278,7 @@ void TfrxEngine::StartPage() {
             PrintBand(band);
     FInPageBand = false;
     FEmptyPage = true;
+    FContentTop = FCurY;
 }
 
 void TfrxEngine::EndPage(bool last) {
@@ -329,6 +330,7 @@ bool TfrxEngine::PrintBand(TfrxBand* band) {
         return false;
     FireEvent(band->OnBeforePrint, band);
     const bool visible = band->Visible;
+    const std::size_t keep = band->KeepChild && band->Child() ? BeginKeep() : FKeeps.size();
     if (visible) {
         if (band->StartNewPage && !FEmptyPage && !FInPageBand)
             NewPage();
@@ -338,6 +340,7 @@ bool TfrxEngine::PrintBand(TfrxBand* band) {
     }
     if (TfrxBand* child = band->Child(); child && (visible || band->PrintChildIfInvisible))
         PrintBand(child);
+    EndKeep(keep);
     if (Stopped())
         throw EReportStopped();
     return visible;
@@ -369,8 +372,58 @@ void TfrxEngine::PlaceOutput(BandOutput out, bool allowSplit) {
             FEmptyPage = false;
             return;
         }
-        NewPage();
+        BreakPage();
     }
+}
+
+std::size_t TfrxEngine::BeginKeep() {
+    FKeeps.push_back(KeepMark{FPageCount, FCurrent ? FCurrent->Items.size() : 0, FCurY, false});
+    return FKeeps.size() - 1;
+}
+
+// Ends the block begun at index (and any still open inside it); blocks begun before it stay.
+void TfrxEngine::EndKeep(std::size_t index) {
+    for (std::size_t i = index; i < FKeeps.size(); ++i)
+        FKeeps[i].Ended = true;
+    while (!FKeeps.empty() && FKeeps.back().Ended)
+        FKeeps.pop_back();
+}
+
+void TfrxEngine::BreakPage() {
+    // The outermost block begun on this page below its top moves whole to the next page.
+    auto block = std::find_if(FKeeps.begin(), FKeeps.end(), [&](const KeepMark& k) {
+        return !k.Ended && k.Page == FPageCount && !k.Moved && k.Y > FContentTop + 0.01;
+    });
+    if (block == FKeeps.end()) {
+        NewPage();
+        return;
+    }
+    std::vector<PreparedItem> moved;
+    if (FCurrent && block->Items < FCurrent->Items.size()) {
+        auto first = FCurrent->Items.begin() + std::ptrdiff_t(block->Items);
+        moved.assign(std::make_move_iterator(first), std::make_move_iterator(FCurrent->Items.end()));
+        FCurrent->Items.erase(first, FCurrent->Items.end());
+    }
+    const double height = FCurY - block->Y;
+    const double from = block->Y;
+    const std::size_t cut = block->Items;
+    FCurY = from;
+    NewPage();
+    const double shift = FCurY - from;
+    const std::size_t base = FCurrent ? FCurrent->Items.size() : 0;
+    for (PreparedItem& item : moved) {
+        item.Y += shift;
+        if (FCurrent)
+            FCurrent->Items.push_back(std::move(item));
+    }
+    for (auto k = block; k != FKeeps.end(); ++k) {
+        k->Items = k->Items - cut + base;
+        k->Y += shift;
+        k->Page = FPageCount;
+        k->Moved = true;
+    }
+    FCurY += height;
+    FEmptyPage = false;
 }
 
 void TfrxEngine::Emit(const BandOutput& out, double y) {
@@ -512,6 +565,9 @@ void TfrxEngine::RunDataBand(DataNode& node) {
     const std::size_t outerReprint = FReprint.size();
     std::size_t groupReprint = outerReprint;  // where the group headers' entries start
     std::vector<Variant> groupValues(node.Groups.size());
+    std::vector<std::size_t> groupKeeps(node.Groups.size(), SIZE_MAX);  // by group level
+    std::size_t headerKeep = SIZE_MAX;
+    KeepMark lastRow;
     bool firstRow = true;
     int line = 0;
     while (!atEnd()) {
@@ -520,6 +576,8 @@ void TfrxEngine::RunDataBand(DataNode& node) {
             continue;
         }
         if (firstRow && node.Header) {
+            if (band.KeepHeader)
+                headerKeep = BeginKeep();
             PrintBand(node.Header);
             if (node.Header->ReprintOnNewPage)
                 FReprint.push_back(node.Header);
@@ -538,14 +596,19 @@ void TfrxEngine::RunDataBand(DataNode& node) {
         }
         if (changed < node.Groups.size()) {
             if (!firstRow)
-                for (std::size_t g = node.Groups.size(); g-- > changed;)
+                for (std::size_t g = node.Groups.size(); g-- > changed;) {
                     PrintBand(node.Groups[g].Footer);
+                    if (groupKeeps[g] != SIZE_MAX)
+                        EndKeep(std::exchange(groupKeeps[g], SIZE_MAX));
+                }
             line = 0;
             FReprint.resize(std::min(FReprint.size(), groupReprint + changed));
             for (std::size_t g = changed; g < node.Groups.size(); ++g) {
                 TfrxGroupHeader* header = node.Groups[g].Header;
                 if (header->StartNewPage && !FEmptyPage)
                     NewPage();
+                if (header->KeepTogether)
+                    groupKeeps[g] = BeginKeep();
                 PrintBand(header);
                 // Every open group keeps its slot, so that the slots stay by group level.
                 FReprint.push_back(header->ReprintOnNewPage ? header : nullptr);
@@ -554,22 +617,35 @@ void TfrxEngine::RunDataBand(DataNode& node) {
         }
         firstRow = false;
         FLine = ++line;
+        lastRow = KeepMark{FPageCount, FCurrent ? FCurrent->Items.size() : 0, FCurY, false};
+        const std::size_t rowKeep = band.KeepTogether ? BeginKeep() : FKeeps.size();
         const bool visible = PrintBand(&band);
         Accumulate(band, visible);
         for (auto& detail : node.Details) {
             RunDataBand(*detail);
             FLine = line;
         }
+        EndKeep(rowKeep);
+        if (headerKeep != SIZE_MAX)
+            FKeeps[std::exchange(headerKeep, SIZE_MAX)].Ended = true;
         if (Stopped())
             throw EReportStopped();
         advance();
     }
     if (firstRow)
         return;
-    for (std::size_t g = node.Groups.size(); g-- > 0;)
+    for (std::size_t g = node.Groups.size(); g-- > 0;) {
         PrintBand(node.Groups[g].Footer);
+        if (groupKeeps[g] != SIZE_MAX)
+            EndKeep(std::exchange(groupKeeps[g], SIZE_MAX));
+    }
     FReprint.resize(outerReprint);
+    // KeepFooter: a footer that does not fit takes the last row with it.
+    const std::size_t footerKeep = FKeeps.size();
+    if (band.KeepFooter && node.Footer && lastRow.Page == FPageCount)
+        FKeeps.push_back(lastRow);
     PrintBand(node.Footer);
+    EndKeep(footerKeep);
 }
 
 void TfrxEngine::ShowBand(QObject* object) {

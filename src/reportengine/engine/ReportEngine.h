@@ -87,6 +87,19 @@ private:
     void EndPage(bool last);
     void PrintPageBand(TfrxBand* band, double y);
 
+    // Blocks that should not be broken across pages (KeepTogether, KeepHeader, KeepChild...): a
+    // page break inside one moves what the block printed so far to the new page, once.
+    struct KeepMark {
+        int Page = 0;           // FPageCount when the block began
+        std::size_t Items = 0;  // items on the page before the block
+        double Y = 0;
+        bool Moved = false;
+        bool Ended = false;
+    };
+    std::size_t BeginKeep();
+    void EndKeep(std::size_t depth);
+    void BreakPage();
+
     bool Stopped() const;
     void FireEvent(const QString& handler, QObject* sender);
     platform::Variant Evaluate(const QString& expression, const QObject* owner);
@@ -121,7 +134,9 @@ private:
     double FOriginX = 0, FOriginY = 0;
     double FFooterReserve = 0;
     bool FInPageBand = false;
-    std::vector<TfrxBand*> FReprint;  // headers printed again at the top of each new page
+    std::vector<TfrxBand*> FReprint;
+    std::vector<KeepMark> FKeeps;
+    double FContentTop = 0;  // CurY after the page-level bands at the top of the page  // headers printed again at the top of each new page
 
     int FLine = 0;
     double FStartTime = 0;  // [Date] and [Time]: when the run started

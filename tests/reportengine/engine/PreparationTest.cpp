@@ -234,3 +234,40 @@ TEST(Preparation, StopsCleanly) {
         EXPECT_TRUE(report.ErrorText.startsWith("Broken: ")) << report.ErrorText.toStdString();
     }
 }
+
+TEST(Preparation, KeptTogetherGroupsMoveWholeToTheNextPage) {
+    // Groups of 12 rows of 30 px (about 400 px each) on 1047 px pages: the third group would
+    // start low on the first page and moves, header and rows, to the second.
+    const QString bands = QStringLiteral(R"(
+<TfrxGroupHeader Name="GH" Height="30" Top="10" Width="700" Condition="Rows.&quot;G&quot;" KeepTogether="%1">
+  <TfrxMemoView Name="Group" Width="300" Height="18" Text="[Rows.&quot;G&quot;]"/>
+</TfrxGroupHeader>
+<TfrxMasterData Name="MD" Height="30" Top="40" Width="700" DataSet="Rows" DataSetName="Rows">
+  <TfrxMemoView Name="Row" Width="300" Height="18" Text="[Rows.&quot;G&quot;]-[Rows.&quot;N&quot;]"/>
+</TfrxMasterData>)");
+    Rows rows;
+    for (int g = 1; g <= 4; ++g)
+        for (int n = 1; n <= 12; ++n)
+            rows.push_back({QStringLiteral("G%1").arg(g), n});
+    for (const bool keep : {false, true}) {
+        TfrxReport report;
+        Read(report, Template(bands.arg(keep ? "True" : "False"),
+                              QStringLiteral(R"(<TfrxDBDataset Name="Rows"/>)")));
+        auto table = Bind(report, "Rows", {{"G", platform::ftString, 5}, {"N", platform::ftInteger}}, rows);
+        ASSERT_TRUE(report.PrepareReport()) << report.ErrorText.toStdString();
+        const TfrxPreparedPages& pages = report.PreparedPages();
+        ASSERT_EQ(pages.Count(), 2);
+        const QStringList first = Texts(*pages.Page(0), "Row");
+        if (keep) {
+            EXPECT_EQ(Texts(*pages.Page(0), "Group"), QStringList({"G1", "G2"}));
+            EXPECT_EQ(first.size(), 24);
+            EXPECT_EQ(Texts(*pages.Page(1), "Row").front(), "G3-1");
+            // The moved block starts at the top of the page.
+            EXPECT_NEAR(pages.Page(1)->Items.front().Y, 10 * fr01cm, 0.01);
+        } else {
+            EXPECT_EQ(Texts(*pages.Page(0), "Group"), QStringList({"G1", "G2", "G3"}));
+            EXPECT_GT(first.size(), 24);
+        }
+        EXPECT_EQ(AllTexts(pages, "Row").size(), 48);
+    }
+}
