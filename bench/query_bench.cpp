@@ -4,6 +4,7 @@
 // resident memory of the open and both ratios. The database is generated once into the build
 // folder. A whole-process run: best of a few repetitions, no assertions.
 //   query_bench [--rows N] [--repeat N] [--packet BYTES (ktsd's row packet size)]
+#include "BenchSupport.h"
 #include "DemoDatabase.h"
 #include "dataclient/UZTable.h"
 #include "dataclient/ZarinDatabase.h"
@@ -35,28 +36,15 @@
 namespace {
 
 using namespace dataclient;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::resetPeak;
+using bench::statusKb;
 
 const char kQuery[] =
     "SELECT ID, EventTime, Device, Person, Mark, Code, Direction, Text FROM EventLog";
 
 double seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-// kB from a line of /proc/self/status ("VmHWM:", "VmRSS:").
-long statusKb(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0)
-            return std::stol(line.substr(std::strlen(key)));
-    return -1;
-}
-
-// Resets VmHWM to the current resident size, so the next reading is the peak of what follows.
-void resetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
+    return bench::secondsSince(from);
 }
 
 // ktsd on a free port, started with fork and exec; its first output line names the port.

@@ -48,6 +48,15 @@ private:
 
 class EReportStopped : public std::exception {};
 
+bool IsPlainName(const QString& text) {
+    if (text.isEmpty() || !(text[0].isLetter() || text[0] == u'_'))
+        return false;
+    for (QChar c : text)
+        if (!(c.isLetterOrNumber() || c == u'_' || c == u'#'))
+            return false;
+    return true;
+}
+
 }  // namespace
 
 struct TfrxEngine::MemoPlan {
@@ -455,7 +464,14 @@ BandOutput TfrxEngine::BuildBand(TfrxBand& band) {
         if (!needItems && !stretches)
             continue;
         const std::size_t before = out.Items.size();
-        AddViewItems(*view, out);
+        try {
+            AddViewItems(*view, out);
+        } catch (const platform::Exception& e) {
+            const QString prefix = view->Name() + QStringLiteral(": ");
+            if (e.Message().startsWith(prefix))
+                throw;
+            throw platform::Exception(prefix + e.Message());
+        }
         if (stretches && out.Items.size() > before) {
             const PreparedItem& item = out.Items[before];
             bottom = std::max(bottom, item.Y + item.H);
@@ -759,8 +775,10 @@ QString TfrxEngine::MemoText(TfrxCustomMemoView& memo, Variant& value) {
             text += part.Text;
             continue;
         }
+        // A bare name is a system value or a report variable before it is an object: a memo
+        // named "Caption" showing [Caption] shows the variable.
         Variant v;
-        if (!SystemValue(part.Text, v) || part.Text.compare(u"value", Qt::CaseInsensitive) == 0)
+        if (!IsPlainName(part.Text) || !ResolveData(part.Text, QString(), v))
             v = Evaluate(part.Text, &memo);
         if (plan.SingleExpression)
             value = v;

@@ -10,14 +10,14 @@
 #include <QImage>
 #include <QPainter>
 
+#include "GoldenImage.h"
 #include "TestEnv.h"
 
 using namespace reportengine;
 
 namespace {
 
-// Set VELLUMAR_UPDATE_GOLDEN=1 to rewrite the stored pictures from the current renderer.
-const QString kGoldenDir = QStringLiteral(VELLUMAR_SOURCE_DIR "/tests/reportengine/render/golden/");
+const QString kGoldenDir = QStringLiteral(VELLUMAR_SOURCE_DIR "/tests/reportengine/render/golden");
 
 QImage renderAt(const PreparedPage& page, double dpi) {
     const double scale = dpi / 96.0;
@@ -29,37 +29,8 @@ QImage renderAt(const PreparedPage& page, double dpi) {
     return img;
 }
 
-// Share of pixels whose colour differs by more than `tolerance` in some channel.
-double differingShare(const QImage& a, const QImage& b, int tolerance) {
-    qint64 differing = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        const QRgb* ra = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-        const QRgb* rb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-        for (int x = 0; x < a.width(); ++x)
-            if (std::abs(qRed(ra[x]) - qRed(rb[x])) > tolerance ||
-                std::abs(qGreen(ra[x]) - qGreen(rb[x])) > tolerance ||
-                std::abs(qBlue(ra[x]) - qBlue(rb[x])) > tolerance)
-                ++differing;
-    }
-    return double(differing) / (double(a.width()) * a.height());
-}
-
 void compareWithGolden(const QImage& actual, const QString& name) {
-    const QString path = kGoldenDir + name;
-    if (qEnvironmentVariableIntValue("VELLUMAR_UPDATE_GOLDEN")) {
-        ASSERT_TRUE(actual.save(path, "PNG"));
-        GTEST_SKIP() << "golden written: " << path.toStdString();
-    }
-    const QImage golden = QImage(path).convertToFormat(QImage::Format_RGB32);
-    ASSERT_FALSE(golden.isNull()) << "missing " << path.toStdString();
-    ASSERT_EQ(golden.size(), actual.size());
-    // Anti-aliasing and glyph rasterisation may move by a level here and there between font and
-    // Qt versions; a shape or a text line in the wrong place changes far more than 0.5 %.
-    const double share = differingShare(actual, golden, 48);
-    if (share > 0.005)
-        actual.save(QDir::tempPath() + "/" + name);
-    EXPECT_LE(share, 0.005) << "differs from " << path.toStdString() << "; actual written to "
-                            << (QDir::tempPath() + "/" + name).toStdString();
+    testenv::CompareWithGolden(actual, kGoldenDir, name);
 }
 
 }  // namespace
@@ -78,7 +49,7 @@ TEST(PageRenderer, ScaleAndTargetRectAgree) {
         QPainter p(&fitted);
         RenderPage(p, page, QRectF(0, 0, PageWidthPx(page) * 2, PageHeightPx(page) * 2));
     }
-    EXPECT_EQ(differingShare(scaled, fitted, 0), 0.0);
+    EXPECT_EQ(testenv::DifferingShare(scaled, fitted, 0), 0.0);
     // The page background covers the whole paper: no magenta left anywhere.
     EXPECT_EQ(scaled.pixel(scaled.width() - 3, scaled.height() - 3) & 0xFFFFFF, 0x808080u);
     EXPECT_EQ(scaled.pixel(1, 1) & 0xFFFFFF, 0xFFFFFFu);
