@@ -71,11 +71,16 @@ TfrxClassRegistry::TfrxClassRegistry() {
     Register<TfrxDateEditControl>(C::DialogControl, QStringLiteral("Date edit"));
     Register<TfrxGroupBoxControl>(C::DialogControl, QStringLiteral("Group box"));
     Register<TfrxPanelControl>(C::DialogControl, QStringLiteral("Panel"));
+    Register<TfrxCheckListBoxControl>(C::DialogControl, QStringLiteral("Check list box"));
+    Register<TfrxMaskEditControl>(C::DialogControl, QStringLiteral("Mask edit"));
+    Register<TfrxBevelControl>(C::DialogControl, QStringLiteral("Bevel"));
+    Register<TfrxImageControl>(C::DialogControl, QStringLiteral("Image"));
 
     Register<TfrxDBDataset>(C::Data, QStringLiteral("DB dataset"));
     Register<TfrxUserDataSet>(C::Data, QStringLiteral("User dataset"));
 
     RegisterModelScriptBinding();
+    RegisterDialogControlScriptBinding();
 }
 
 int TfrxClassRegistry::IndexOf(const QString& className) const {

@@ -114,6 +114,10 @@ Variant Script::Global(const QString& name) const {
 }
 
 Variant Script::CallProcedure(const QString& name, std::vector<Variant> args) {
+    return CallProcedureRef(name, args);
+}
+
+Variant Script::CallProcedureRef(const QString& name, std::vector<Variant>& args) {
     if (!FProgram)
         throw EScriptError(QStringLiteral("сценарий не скомпилирован"), 0, 0, QString());
     for (const auto& r : FProgram->Routines) {
@@ -121,7 +125,7 @@ Variant Script::CallProcedure(const QString& name, std::vector<Variant> args) {
             continue;
         try {
             Entry entry(*this, r->At);
-            return CallRoutine(*r, nullptr, *FGlobals, &args);
+            return CallRoutine(*r, nullptr, *FGlobals, &args, true);
         } catch (const EScriptError& e) {
             // The designer shows which handler failed; the place stays the one inside it.
             throw EScriptError(QStringLiteral("%1: %2").arg(r->Name, e.Reason()), e.Line(),
@@ -397,7 +401,8 @@ void Script::AssignSlot(Variant& slot, TypeKind type, const Variant& value, Vari
         slot = value;
 }
 
-Variant Script::CallRoutine(Routine& r, Expr* call, Frame& caller, std::vector<Variant>* direct) {
+Variant Script::CallRoutine(Routine& r, Expr* call, Frame& caller, std::vector<Variant>* direct,
+                            bool writeBack) {
     struct Cells {
         SlotStack& Stack;
         SlotStack::Run Run;
@@ -452,6 +457,10 @@ Variant Script::CallRoutine(Routine& r, Expr* call, Frame& caller, std::vector<V
         if (v.Init)
             *frame.Ref[size_t(v.Slot)] = Coerce(Eval(*v.Init, frame), r.SlotTypes[size_t(v.Slot)]);
     Exec(*r.Body, frame);
+    if (writeBack)
+        for (size_t i = 0; i < r.Params.size() && i < given; ++i)
+            if (r.Params[i].Mode == ParamMode::Var)
+                (*direct)[i] = *frame.Ref[i];
     // The result is the frame's own cell (never a caller's), about to be given back.
     return r.ResultSlot >= 0 ? std::move(frame.Store[size_t(r.ResultSlot)]) : Variant();
 }

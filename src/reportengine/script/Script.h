@@ -49,6 +49,9 @@ public:
     void Run();
     // Calls a procedure or function of the script by name (events); a run-time error names it.
     platform::Variant CallProcedure(const QString& name, std::vector<platform::Variant> args = {});
+    // As CallProcedure, and what the procedure leaves in a `var` parameter is written back into
+    // its argument (OnKeyDown's `var Key: Word`); nothing is written back when it fails.
+    platform::Variant CallProcedureRef(const QString& name, std::vector<platform::Variant>& args);
     bool HasRoutine(const QString& name) const;
     // The value of a global variable or constant of the script; unassigned when absent.
     platform::Variant Global(const QString& name) const;
@@ -127,7 +130,7 @@ private:
     platform::Variant EvalIndex(Expr& e, Frame& f);
     bool InSet(const platform::Variant& value, Expr& set, Frame& f);
     platform::Variant CallRoutine(Routine& r, Expr* call, Frame& caller,
-                                  std::vector<platform::Variant>* direct);
+                                  std::vector<platform::Variant>* direct, bool writeBack = false);
     platform::Variant CallLibrary(int index, Expr& call, Frame& f);
     platform::Variant* Slot(const Binding& b, Frame& f) {
         if (b.Kind == BindKind::Global)
