@@ -5,6 +5,12 @@
 // progress(1, page number) per page, progressStop(1), type 1 meaning "exporting"; a handler may
 // call Terminate() to stop after the current page (Export then returns false, "cancelled").
 //
+// Output files are never written under their chosen names directly: a filter writes each one to
+// StagingPath(name), a temporary name beside it, and Export renames them all into place only
+// after Finish succeeded; after a failure or a cancel it removes them. So a cancelled or failed
+// export leaves no half file behind and an existing file of that name untouched; an existing
+// file without any write permission bit is refused, as by platform::writeFileAtomically.
+//
 // ShowDialog and OverwritePrompt are kept for the host's export menu: the filter itself never
 // shows a window, and it overwrites an existing file. UseFileCache is kept too; pages always come
 // from TfrxPreparedPages, which already spills to disk.
@@ -67,6 +73,12 @@ protected:
     virtual bool ExportPage(const PreparedPage& page, int pageIndex, int ordinal) = 0;
     virtual bool Finish(bool ok) = 0;
     bool SetError(const QString& text);
+    // The temporary name the output file finalPath is written to during Export (see above).
+    QString StagingPath(const QString& finalPath);
+    QString StagingPath() { return StagingPath(TargetPath()); }
+    // Writes data as the whole output file finalPath, through its staging path; false after
+    // SetError.
+    bool WriteOutputFile(const QString& finalPath, const QByteArray& data);
 
     QString FFileName;
     QString FDefaultPath;
@@ -77,8 +89,16 @@ protected:
     QString FPageNumbers;
 
 private:
+    bool run(const TfrxPreparedPages& pages, const std::vector<int>& chosen);
+    bool commitStaged();
+    void discardStaged();
+
     QString FError;
     bool FTerminated = false;
+    struct Staged {
+        QString Temp, Final;
+    };
+    std::vector<Staged> FStaged;
 };
 
 }  // namespace reportengine

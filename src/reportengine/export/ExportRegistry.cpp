@@ -1,7 +1,16 @@
 #include "reportengine/export/ExportRegistry.h"
 
+#include "reportengine/export/CsvExport.h"
+#include "reportengine/export/ExcelXmlExport.h"
+#include "reportengine/export/HtmlExport.h"
 #include "reportengine/export/ImageExports.h"
+#include "reportengine/export/MailExport.h"
+#include "reportengine/export/OdsExport.h"
+#include "reportengine/export/OdtExport.h"
 #include "reportengine/export/PdfExport.h"
+#include "reportengine/export/RtfExport.h"
+#include "reportengine/export/TextExports.h"
+#include "reportengine/export/XlsxExport.h"
 
 namespace reportengine {
 
@@ -17,21 +26,23 @@ std::unique_ptr<TfrxCustomExportFilter> make() {
 const std::vector<ExportFilterSlot>& ExportFilterSlots() {
     using F = ExportFormat;
     static const std::vector<ExportFilterSlot> table = {
-        {F::DotMatrix, "TfrxDotMatrixExport", QStringLiteral("Матричный принтер"), nullptr},
+        {F::DotMatrix, "TfrxDotMatrixExport", QStringLiteral("Матричный принтер"),
+         &make<TfrxDotMatrixExport>},
         {F::BMP, "TfrxBMPExport", QStringLiteral("Рисунок BMP"), &make<TfrxBMPExport>},
         {F::JPEG, "TfrxJPEGExport", QStringLiteral("Рисунок JPEG"), &make<TfrxJPEGExport>},
         {F::TIFF, "TfrxTIFFExport", QStringLiteral("Рисунок TIFF"), &make<TfrxTIFFExport>},
-        {F::RTF, "TfrxRTFExport", QStringLiteral("Документ RTF"), nullptr},
-        {F::SimpleText, "TfrxSimpleTextExport", QStringLiteral("Простой текст (TXT)"), nullptr},
-        {F::HTML, "TfrxHTMLExport", QStringLiteral("Документ HTML"), nullptr},
-        {F::XLS, "TfrxXLSExport", QStringLiteral("Таблица Excel"), nullptr},
-        {F::XML, "TfrxXMLExport", QStringLiteral("Таблица Excel (XML)"), nullptr},
+        {F::RTF, "TfrxRTFExport", QStringLiteral("Документ RTF"), &make<TfrxRTFExport>},
+        {F::SimpleText, "TfrxSimpleTextExport", QStringLiteral("Простой текст (TXT)"),
+         &make<TfrxSimpleTextExport>},
+        {F::HTML, "TfrxHTMLExport", QStringLiteral("Документ HTML"), &make<TfrxHTMLExport>},
+        {F::XLS, "TfrxXLSExport", QStringLiteral("Таблица Excel"), &make<TfrxXLSExport>},
+        {F::XML, "TfrxXMLExport", QStringLiteral("Таблица Excel (XML)"), &make<TfrxXMLExport>},
         {F::PDF, "TfrxPDFExport", QStringLiteral("Файл PDF"), &make<TfrxPDFExport>},
-        {F::ODS, "TfrxODSExport", QStringLiteral("Таблица OpenDocument"), nullptr},
-        {F::ODT, "TfrxODTExport", QStringLiteral("Текст OpenDocument"), nullptr},
-        {F::Mail, "TfrxMailExport", QStringLiteral("Отправить по E-mail"), nullptr},
+        {F::ODS, "TfrxODSExport", QStringLiteral("Таблица OpenDocument"), &make<TfrxODSExport>},
+        {F::ODT, "TfrxODTExport", QStringLiteral("Текст OpenDocument"), &make<TfrxODTExport>},
+        {F::Mail, "TfrxMailExport", QStringLiteral("Отправить по E-mail"), &make<TfrxMailExport>},
         {F::GIF, "TfrxGIFExport", QStringLiteral("Рисунок GIF"), &make<TfrxGIFExport>},
-        {F::CSV, "TfrxCSVExport", QStringLiteral("Файл CSV"), nullptr},
+        {F::CSV, "TfrxCSVExport", QStringLiteral("Файл CSV"), &make<TfrxCSVExport>},
     };
     return table;
 }

@@ -53,7 +53,7 @@ bool TfrxCustomImageExport::ExportPage(const PreparedPage& page, int pageIndex, 
     const QImage img = RenderPageImage(page, FResolution, FMonochrome);
     if (img.isNull())
         return SetError(tr("The page is too large to draw at %1 dpi").arg(FResolution));
-    return WriteImage(img, PageFileName(TargetPath(), pageIndex, FPageCount));
+    return WriteImage(img, StagingPath(PageFileName(TargetPath(), pageIndex, FPageCount)));
 }
 
 bool TfrxCustomImageExport::Finish(bool) {
@@ -183,7 +183,7 @@ bool TfrxTIFFExport::Start(int pageCount) {
         return true;
     TIFFSetErrorHandler(nullptr);  // libtiff would print to stderr; we report through ErrorText
     TIFFSetWarningHandler(nullptr);
-    FTiff = TIFFOpen(QFile::encodeName(TargetPath()).constData(), "w");
+    FTiff = TIFFOpen(QFile::encodeName(StagingPath()).constData(), "w");
     return FTiff || SetError(tr("Cannot create %1").arg(TargetPath()));
 }
 

@@ -1,7 +1,5 @@
 #include "reportengine/export/PdfExport.h"
 
-#include "platform/AtomicFile.h"
-#include "platform/Exception.h"
 #include "reportengine/export/ExportRegistry.h"
 #include "reportengine/render/PageRenderer.h"
 
@@ -58,7 +56,7 @@ bool TfrxPDFExport::Start(int) {
     FDevice->open(QIODevice::WriteOnly);
     FWriter = std::make_unique<QPdfWriter>(FDevice.get());
     FWriter->setPdfVersion(QPagedPaintDevice::PdfVersion_1_4);
-    FWriter->setResolution(FPrintOptimized ? 600 : 300);
+    FWriter->setResolution(96);  // the prepared pages' own units: see the header
     FWriter->setCreator(FCreator);
     FWriter->setTitle(FTitle);
     return true;
@@ -97,12 +95,7 @@ bool TfrxPDFExport::Finish(bool ok) {
     const QByteArray prefs = ViewerPreferences();
     if (!prefs.isEmpty() && !AppendCatalogEntries(pdf, "/ViewerPreferences " + prefs))
         return SetError(tr("Cannot add the viewer settings to the PDF document"));
-    try {
-        platform::writeFileAtomically(TargetPath(), pdf);
-    } catch (const platform::Exception& e) {
-        return SetError(QStringLiteral("%1: %2").arg(TargetPath(), e.Message()));
-    }
-    return true;
+    return WriteOutputFile(TargetPath(), pdf);
 }
 
 QByteArray TfrxPDFExport::FixVolatileFields(QByteArray pdf) {

@@ -16,8 +16,11 @@
 //
 // Limitations of QPdfWriter, documented rather than faked: it cannot encrypt, so
 // ProtectionFlags (print, modify, copy, annotate) are stored for the settings but the file
-// carries no permissions; it writes no outline, so Outline is stored only. PrintOptimized selects
-// the writer's resolution (600 dpi instead of 300) for pictures; Background draws page colours;
+// carries no permissions; it writes no outline, so Outline is stored only. Pictures are always
+// embedded at their own full resolution, so PrintOptimized is stored only too. The page is written
+// in the prepared pages' own 96-dpi units: any other resolution makes the writer put a scaling
+// text matrix before every text object, which doubled the file and its writing time. Background
+// draws page colours;
 // HTMLTags is kept for text objects whose tags the engine has already resolved.
 //
 // Thread contract: as TfrxCustomExportFilter.

@@ -62,6 +62,9 @@ const Field kFields[] = {
     FIELD("checkstyle", U8, 0, CheckStyle),
     FIELD("endcolor", I32, 0, EndColor),
     FIELD("gradient", Enum, 4, Gradient),
+    FIELD("valuekind", Enum, 3, ValueKind),
+    FIELD("value", Dbl, 0, Value),
+    FIELD("valueformat", Str, 0, ValueFormat),
 };
 #undef FIELD
 

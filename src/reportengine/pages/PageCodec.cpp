@@ -119,10 +119,12 @@ private:
 // from a default item and follows. Most items set only a handful of fields.
 #define VELLUMAR_ITEM_FIELDS(F)                                                                   \
     F(X)                                                                                          \
-    F(Y) F(W) F(H) F(Name) F(Tag) F(FillColor) F(Frame.Typ) F(Frame.Width) F(Frame.Color)         \
+    F(Y)                                                                                          \
+    F(W) F(H) F(Name) F(Tag) F(FillColor) F(Frame.Typ) F(Frame.Width) F(Frame.Color)              \
         F(Frame.Style) F(Font.Name) F(Font.Size) F(Font.Style) F(Font.Color) F(Lines)             \
             F(HAlignment) F(VAlignment) F(Rotation) F(Shape) F(ImageData) F(KeepAspect) F(Center) \
-                F(Checked) F(CheckStyle) F(Bars) F(EndColor) F(Gradient)
+                F(Checked) F(CheckStyle) F(Bars) F(EndColor) F(Gradient) F(ValueKind) F(Value)    \
+                    F(ValueFormat)
 
 template <typename T>
 bool same(const T& a, const T& b) {
@@ -183,6 +185,9 @@ constexpr int enumLimit(ShapeKind) {
 }
 constexpr int enumLimit(GradientStyle) {
     return 4;
+}
+constexpr int enumLimit(ItemValueKind) {
+    return 3;
 }
 
 void get(Reader& r, double& v) {
@@ -297,7 +302,9 @@ bool DecodePage(QByteArrayView bytes, PreparedPage& page) {
 std::size_t ApproximateBytes(const PreparedPage& page) {
     std::size_t n = sizeof(PreparedPage) + page.Items.capacity() * sizeof(PreparedItem);
     for (const PreparedItem& it : page.Items) {
-        n += std::size_t(it.Name.size() + it.Tag.size() + it.Font.Name.size()) * 2;
+        n += std::size_t(it.Name.size() + it.Tag.size() + it.Font.Name.size() +
+                         it.ValueFormat.size()) *
+             2;
         n += it.Lines.capacity() * sizeof(TextLine) + it.Bars.capacity() * sizeof(BarRect);
         for (const TextLine& l : it.Lines)
             n += std::size_t(l.Text.size()) * 2;

@@ -43,6 +43,8 @@ enum class VAlign : std::uint8_t { Top, Bottom, Center };
 enum class ShapeKind : std::uint8_t { Rectangle, RoundRectangle, Ellipse, Triangle, Diamond };
 enum class GradientStyle : std::uint8_t { Horizontal, Vertical, Elliptic, Rectangle };
 enum FontStyleBit : std::uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+// What a text item's display format made of its value, so spreadsheets can keep it typed.
+enum class ItemValueKind : std::uint8_t { None = 0, Number = 1, Date = 2 };
 
 struct FontSpec {
     QString Name = QStringLiteral("Arial");  // as the template names it; mapped when drawn
@@ -102,6 +104,11 @@ struct PreparedItem {
     // Gradient (from FillColor to EndColor)
     std::int32_t EndColor = kColorWhite;
     GradientStyle Gradient = GradientStyle::Horizontal;
+    // Text shown through a number or date display format: the raw value (a date as days since
+    // 1899-12-30, as TDateTime) and the format string ("%2.2n", "dd.mm.yyyy"). None: plain text.
+    ItemValueKind ValueKind = ItemValueKind::None;
+    double Value = 0;
+    QString ValueFormat;
 
     bool operator==(const PreparedItem&) const = default;
 };

@@ -29,6 +29,9 @@ TEST(Fp3File, SaveAndLoadGiveIdenticalPages) {
     odd.Items[0].Y = -0.0;
     odd.Items[0].Tag = "line 1\r\nline 2\r\t end ";  // attribute white space must survive
     odd.Items[1].Lines[0].Text = " \r lead and trail \n";
+    odd.Items[1].ValueKind = ItemValueKind::Date;  // a typed value, as spreadsheets need
+    odd.Items[1].Value = 46174.75;
+    odd.Items[1].ValueFormat = "dd.mm.yyyy hh:nn";
     pages.AddPage(testpages::samplePage());
     pages.AddPage(odd);
     pages.AddPage(PreparedPage{});

@@ -66,7 +66,10 @@ TEST(PreparedPages, ReaderOnAnotherThreadSeesFinishedPagesWhileAppending) {
 }
 
 TEST(PageCodec, RoundTripAndEveryTruncationRefused) {
-    const PreparedPage page = testpages::samplePage();
+    PreparedPage page = testpages::samplePage();
+    page.Items[1].ValueKind = ItemValueKind::Number;  // a typed value, as spreadsheets need
+    page.Items[1].Value = -1234.5;
+    page.Items[1].ValueFormat = "%2.2n";
     const QByteArray bytes = EncodePage(page);
     PreparedPage back;
     ASSERT_TRUE(DecodePage(bytes, back));
