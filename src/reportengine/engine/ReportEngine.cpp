@@ -48,6 +48,26 @@ private:
 
 class EReportStopped : public std::exception {};
 
+// Spreadsheet exports keep numbers and dates typed: a text showing one value remembers it.
+void SetTypedValue(PreparedItem& item, const Variant& value, const ValueFormat& format) {
+    const bool date = value.Type() == platform::VarType::Date || format.Kind == fkDateTime;
+    bool number = value.IsNumeric();
+    if (!number && format.Kind == fkNumeric && value.Type() == platform::VarType::String) {
+        bool ok = false;
+        value.ToString().toDouble(&ok);
+        number = ok;
+    }
+    if (!number && !date)
+        return;
+    try {
+        item.Value = date ? value.ToDateTime() : value.ToDouble();
+    } catch (const std::exception&) {
+        return;  // a text the format could not take stays text
+    }
+    item.ValueKind = date ? ItemValueKind::Date : ItemValueKind::Number;
+    item.ValueFormat = format.FormatStr;
+}
+
 bool IsPlainName(const QString& text) {
     if (text.isEmpty() || !(text[0].isLetter() || text[0] == u'_'))
         return false;
@@ -493,7 +513,8 @@ BandOutput TfrxEngine::BuildBand(TfrxBand& band) {
 void TfrxEngine::AddViewItems(TfrxComponent& c, BandOutput& out) {
     if (auto* memo = qobject_cast<TfrxCustomMemoView*>(&c)) {
         Variant value;
-        QString text = MemoText(*memo, value);
+        ValueFormat used;
+        QString text = MemoText(*memo, value, used);
         FontSpec font = FontSpecOf(memo->UsedFont());
         std::int32_t fill = memo->Color;
         if (!memo->Highlight.Condition.trimmed().isEmpty()) {
@@ -506,6 +527,8 @@ void TfrxEngine::AddViewItems(TfrxComponent& c, BandOutput& out) {
             FMemoValue = Variant();
         }
         out.Items.push_back(MemoItem(*memo, text, font, fill, FFonts));
+        if (!text.isEmpty())
+            SetTypedValue(out.Items.back(), value, used);
     } else if (auto* line = qobject_cast<TfrxLineView*>(&c)) {
         out.Items.push_back(LineItem(*line));
     } else if (auto* shape = qobject_cast<TfrxShapeView*>(&c)) {
@@ -750,7 +773,7 @@ const TfrxEngine::MemoPlan& TfrxEngine::PlanOf(TfrxCustomMemoView& memo) {
     return *FPlans.emplace(&memo, std::move(plan)).first->second;
 }
 
-QString TfrxEngine::MemoText(TfrxCustomMemoView& memo, Variant& value) {
+QString TfrxEngine::MemoText(TfrxCustomMemoView& memo, Variant& value, ValueFormat& used) {
     ValueFormat display{memo.DisplayFormat.Kind, memo.DisplayFormat.FormatStr,
                         memo.DisplayFormat.DecimalSeparator};
     auto shown = [&](const Variant& v, const ValueFormat& format) {
@@ -765,6 +788,7 @@ QString TfrxEngine::MemoText(TfrxCustomMemoView& memo, Variant& value) {
             if (!FOpened.contains(ds))
                 OpenDataSet(*ds, false);
             value = ds->Value(memo.DataField);
+            used = display;
             return shown(value, display);
         }
     }
@@ -780,8 +804,10 @@ QString TfrxEngine::MemoText(TfrxCustomMemoView& memo, Variant& value) {
         Variant v;
         if (!IsPlainName(part.Text) || !ResolveData(part.Text, QString(), v))
             v = Evaluate(part.Text, &memo);
-        if (plan.SingleExpression)
+        if (plan.SingleExpression) {
             value = v;
+            used = part.HasFormat ? part.Format : display;
+        }
         text += shown(v, part.HasFormat ? part.Format : display);
     }
     return text;

@@ -104,7 +104,8 @@ private:
     void FireEvent(const QString& handler, QObject* sender);
     platform::Variant Evaluate(const QString& expression, const QObject* owner);
     const MemoPlan& PlanOf(TfrxCustomMemoView& memo);
-    QString MemoText(TfrxCustomMemoView& memo, platform::Variant& value);
+    // The memo's text; value and format: what it shows when it shows one value.
+    QString MemoText(TfrxCustomMemoView& memo, platform::Variant& value, ValueFormat& format);
     bool SystemValue(const QString& name, platform::Variant& value) const;
     bool ResolveData(const QString& name, const QString& field, platform::Variant& value);
     TfrxDataSet* DataSetOf(TfrxDataBand& band) const;

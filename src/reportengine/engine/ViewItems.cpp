@@ -29,12 +29,11 @@ FrameSpec FrameSpecOf(const TfrxFrame& frame) {
 }
 
 const QFont& FontCache::Font(const FontSpec& spec) {
-    const QString key = spec.Name + u'|' + QString::number(spec.Size) + u'|' +
-                        QString::number(spec.Style);
-    auto it = FFonts.find(key);
-    if (it == FFonts.end())
-        it = FFonts.insert(key, FontFor(spec));
-    return *it;
+    for (const auto& [key, font] : FFonts)
+        if (key.Size == spec.Size && key.Style == spec.Style && key.Name == spec.Name)
+            return font;
+    FFonts.emplace_back(spec, FontFor(spec));
+    return FFonts.back().second;
 }
 
 namespace {

@@ -12,7 +12,9 @@
 #include "reportengine/pages/PreparedPage.h"
 
 #include <QFont>
-#include <QHash>
+
+#include <deque>
+#include <utility>
 
 namespace reportengine {
 
@@ -25,7 +27,7 @@ public:
     const QFont& Font(const FontSpec& spec);
 
 private:
-    QHash<QString, QFont> FFonts;
+    std::deque<std::pair<FontSpec, QFont>> FFonts;  // a report uses a handful of fonts
 };
 
 // A memo's text laid out in its box. With a stretch mode the box's height becomes what the text

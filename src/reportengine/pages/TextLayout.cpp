@@ -1,6 +1,7 @@
 #include "reportengine/pages/TextLayout.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QTextLayout>
 
@@ -19,6 +20,36 @@ const QPaintDevice* layoutDevice() {
     return &device;
 }
 
+// Measuring is the costly part of laying out a report, and reports repeat their texts (device
+// names, statuses, dates): each thread remembers the widths it measured, per font.
+double measured(const QFont& font, const QFontMetricsF& fm, const QString& text) {
+    struct FontWidths {
+        QFont Font;
+        QHash<QString, double> Widths;
+    };
+    thread_local std::vector<FontWidths> cache;
+    FontWidths* entry = nullptr;
+    for (FontWidths& e : cache)
+        if (e.Font == font) {
+            entry = &e;
+            break;
+        }
+    if (!entry) {
+        if (cache.size() >= 32)
+            cache.clear();
+        cache.push_back(FontWidths{font, {}});
+        entry = &cache.back();
+    }
+    auto it = entry->Widths.constFind(text);
+    if (it != entry->Widths.constEnd())
+        return *it;
+    if (entry->Widths.size() >= 65536)
+        entry->Widths.clear();
+    const double width = fm.horizontalAdvance(text);
+    entry->Widths.insert(text, width);
+    return width;
+}
+
 double trailingSpaceWidth(const QString& line, const QFontMetricsF& fm) {
     int n = int(line.size());
     while (n > 0 && line[n - 1].isSpace())
@@ -29,7 +60,18 @@ double trailingSpaceWidth(const QString& line, const QFontMetricsF& fm) {
 void breakParagraph(const QString& para, const QFont& font, const TextLayoutParams& p,
                     const QFontMetricsF& fm, std::vector<TextLine>& out) {
     if (para.isEmpty() || !p.WordWrap) {
-        out.push_back(TextLine{para, 0, 0, para.isEmpty() ? 0.0 : fm.horizontalAdvance(para)});
+        out.push_back(TextLine{para, 0, 0, para.isEmpty() ? 0.0 : measured(font, fm, para)});
+        return;
+    }
+    const double width = std::max(1.0, p.Width - 2 * p.GapX);
+    // Most texts of a report fit on one line: measured whole they need no line breaker. The
+    // line breaker would give the same single line, so this changes speed, not results.
+    QString trimmed = para;
+    while (!trimmed.isEmpty() && trimmed.back().isSpace())
+        trimmed.chop(1);
+    const double whole = measured(font, fm, trimmed);
+    if (whole <= width) {
+        out.push_back(TextLine{trimmed, 0, 0, whole});
         return;
     }
     QTextLayout layout(para, font, layoutDevice());
@@ -37,7 +79,6 @@ void breakParagraph(const QString& para, const QFont& font, const TextLayoutPara
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
     layout.setCacheEnabled(true);
-    const double width = std::max(1.0, p.Width - 2 * p.GapX);
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(width);

@@ -5,6 +5,7 @@
 
 #include <QCryptographicHash>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -102,13 +103,64 @@ void drawJustified(QPainter& p, const TextLine& l) {
     }
 }
 
+// Each distinct font is built once per device resolution and thread.
+const QFont& deviceFont(const FontSpec& spec, const QPaintDevice* device) {
+    thread_local QHash<QString, QFont> cache;
+    const int dpi = device ? device->logicalDpiY() : 96;
+    const QString key = spec.Name + u'|' + QString::number(spec.Size) + u'|' +
+                        QString::number(spec.Style) + u'|' + QString::number(dpi);
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        if (cache.size() > 256)
+            cache.clear();
+        it = cache.insert(key, FontForDevice(spec, device));
+    }
+    return *it;
+}
+
+// Whether every line lies inside the box, so that no clip is needed. The layout keeps text in
+// its box unless it does not fit; clipping costs a clip path per object in a PDF, so it is set
+// only when a line really reaches out. Ascent and descent are taken generously from the size.
+bool linesInside(const PreparedItem& it) {
+    if (it.Rotation != 0)
+        return false;
+    const double em = it.Font.Size * 96.0 / 72.0;
+    for (const TextLine& l : it.Lines) {
+        const double width = std::max(l.Width, l.JustifyWidth);
+        if (l.X < -0.5 || l.X + width > it.W + 0.5 || l.Baseline - em < -0.5 ||
+            l.Baseline + 0.3 * em > it.H + 0.5)
+            return false;
+    }
+    return true;
+}
+
 void drawTextLines(QPainter& p, const PreparedItem& it, const RenderOptions& o) {
     if (it.Lines.empty())
         return;
-    p.save();
-    p.setFont(FontForDevice(it.Font, p.device()));
-    p.setPen(ColorFromInt(it.Font.Color));
+    const QFont& font = deviceFont(it.Font, p.device());
+    const QColor color = ColorFromInt(it.Font.Color);
     const QRectF r = itemRect(it);
+    if (it.Rotation == 0 && (!o.Clip || linesInside(it))) {
+        // The common case, kept cheap: no state saved, no clip, no transformation.
+        if (p.font() != font)
+            p.setFont(font);
+        if (p.pen().color() != color || p.pen().style() != Qt::SolidLine)
+            p.setPen(color);
+        for (const TextLine& l : it.Lines) {
+            if (l.JustifyWidth > l.Width && l.Text.contains(u' ')) {
+                p.save();
+                p.translate(r.topLeft());
+                drawJustified(p, l);
+                p.restore();
+            } else {
+                p.drawText(QPointF(r.x() + l.X, r.y() + l.Baseline), l.Text);
+            }
+        }
+        return;
+    }
+    p.save();
+    p.setFont(font);
+    p.setPen(color);
     if (o.Clip)
         p.setClipRect(r, Qt::IntersectClip);
     p.translate(r.topLeft());

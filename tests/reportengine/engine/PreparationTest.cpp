@@ -90,6 +90,16 @@ TEST(Preparation, GroupsWithFootersAndAggregates) {
               QStringList({"40 2 10 30 20.0 5", "5 1 5 5 5.0 5", "8 3 1 7 4.0 5"}));
     EXPECT_EQ(Texts(page, "Grand"), QStringList({"53,00"}));
     EXPECT_EQ(Texts(page, "Running"), QStringList({"53"}));
+    // A text showing one value keeps it typed for spreadsheets; mixed text does not.
+    for (const PreparedItem& item : page.Items) {
+        if (item.Name == "Grand") {
+            EXPECT_EQ(item.ValueKind, ItemValueKind::Number);
+            EXPECT_EQ(item.Value, 53);
+            EXPECT_EQ(item.ValueFormat, "%2.2n");
+        } else if (item.Name == "Dept" || item.Name == "Row") {
+            EXPECT_EQ(item.ValueKind, ItemValueKind::None);
+        }
+    }
 
     // Bands follow each other in print order.
     QStringList order;
