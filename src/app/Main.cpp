@@ -163,18 +163,6 @@ protected:
     }
 };
 
-// Where the prepared report will be shown; the preview control takes this place.
-class PreviewArea : public QWidget {
-public:
-    explicit PreviewArea(QWidget* parent) : QWidget(parent) {
-        setAutoFillBackground(true);
-        QPalette p = palette();
-        p.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
-        setPalette(p);
-        setFocusPolicy(Qt::StrongFocus);
-    }
-};
-
 }  // namespace
 
 TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
@@ -193,6 +181,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     BuildToolbars();
     BuildMenus();
     BuildStatusBar();
+    BindPreviewCommands();
 
     FFormStorage = std::make_unique<FormStorage>(this);
     FFormStorage->addStoredProperty({"SelectedTreeNode.Caption",
@@ -245,7 +234,7 @@ void TMainForm::BuildPreviewPanel() {
     PreviewPanel = new QMainWindow(this);
     PreviewPanel->setWindowFlags(Qt::Widget);  // the constructor always makes a top-level window
     PreviewPanel->setObjectName("PreviewPanel");
-    frPreview = new PreviewArea(PreviewPanel);
+    frPreview = new reportengine::TfrxPreview(PreviewPanel);
     frPreview->setObjectName("frPreview");
     frPreview->setToolTip(MainTexts()("frPreview.Hint"));
     frPreview->setStatusTip(MainTexts()("frPreview.Hint"));
@@ -302,9 +291,6 @@ void TMainForm::BuildActions() {
     EmailB = makeAction(this, "EmailB", "email");
     PdfB->setVisible(false);
     EmailB->setVisible(false);
-    for (QAction* a : {LoadPreview, SavePreview, PrintPreview, FindPreview, PageSetup, FirstPage,
-                       PrevPage, NextPage, LastPage, ZoomIn, ZoomOut, Miniature})
-        a->setEnabled(false);
 }
 
 // A view item's handler flips the check itself, as when it is called directly; the automatic
@@ -382,7 +368,10 @@ void TMainForm::BuildToolbars() {
     ZoomCB = new QComboBox(ToolbarPreview);
     ZoomCB->setObjectName("ZoomCB");
     ZoomCB->setFixedWidth(80);
-    ZoomCB->setEditable(false);
+    // Read-only to the user, but able to show a zoom that is not in the list ("87%").
+    ZoomCB->setEditable(true);
+    ZoomCB->lineEdit()->setReadOnly(true);
+    ZoomCB->setInsertPolicy(QComboBox::NoInsert);
     ZoomCB->setToolTip(t("ZoomCB.Hint"));
     ZoomCB->setStatusTip(t("ZoomCB.Hint"));
     for (const char* key : {"Zoom25", "Zoom50", "Zoom75", "Zoom100", "Zoom150", "Zoom200",
@@ -390,8 +379,6 @@ void TMainForm::BuildToolbars() {
         ZoomCB->addItem(t(key));
     ToolbarPreview->addWidget(ZoomCB);
     ToolbarPreview->addActions({ZoomOut, PageSetup});
-    for (QWidget* w : std::initializer_list<QWidget*>{ExportPopup, PageE, ZoomCB})
-        w->setEnabled(false);
 
     PopupMenuPreView = new QMenu(frPreview);
     PopupMenuPreView->setObjectName("PopupMenuPreView");
@@ -477,6 +464,7 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     ReportForm->LoadCatalog();
     RestoreSelectedNode();
     SyncViewChecks();
+    frPreview->SetZoomMode(reportengine::zmWholePage);
 }
 
 void TMainForm::BuildLanguageMenu() {

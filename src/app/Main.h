@@ -3,7 +3,9 @@
 // runs the start-up checks (single instance, control shell), restores the layout and the selected
 // catalog node from the registry; its destruction saves them. `SetEditRights` grants or withdraws
 // catalog editing after each sign-in. The File menu's "Сервер..." and "Переподключится" point
-// the data module at another server or reconnect, both ending in a new sign-in.
+// the data module at another server or reconnect, both ending in a new sign-in. The right-hand
+// side is the preview (`frPreview`) with its toolbar, page box, zoom box and export submenu; the
+// progress handlers drive the progress window while a report is prepared, exported or printed.
 //
 // Components are public members named as the rest of the program knows them (`ReportForm`,
 // `ToolbarPreview`, `CheckShowTree`, ...), so that later modules and the tests can reach them.
@@ -19,6 +21,7 @@
 
 #include "app/FormStorage.h"
 #include "platform/LangDispatcher.h"
+#include "reportengine/preview/Preview.h"
 #include "session/DataModule.h"
 
 class QAction;
@@ -97,7 +100,7 @@ public:
 
     // Preview side.
     QMainWindow* PreviewPanel = nullptr;
-    QWidget* frPreview = nullptr;
+    reportengine::TfrxPreview* frPreview = nullptr;
     QMenu* PopupMenuPreView = nullptr;
     QAction* ItemToolsPreview = nullptr;
     QAction *LoadPreview = nullptr, *SavePreview = nullptr, *PrintPreview = nullptr,
@@ -121,12 +124,54 @@ public:
     QAction *ItemHelp = nullptr, *mnItemAbout = nullptr;
     QList<QAction*> LanguageItems;  // item n-1 is language n
 
+    // --- Preview commands (each runs its operation on frPreview).
+    void LoadPreviewExecute();
+    void SavePreviewExecute();
+    void PrintPreviewExecute();
+    void FindPreviewExecute();
+    void PageSetupExecute();
+    void FirstPageExecute();
+    void PrevPageExecute();
+    void NextPageExecute();
+    void LastPageExecute();
+    void ZoomInExecute();
+    void ZoomOutExecute();
+    void MiniatureExecute();
+    // The preview's page-change event: navigation enabling and the page box.
+    void frPreviewPageChanged(int PageNo);
+    // The page box's accept event: true accepts NewText (possibly replaced by the page actually
+    // shown), false rejects it and the box keeps its previous text.
+    bool PageEAcceptText(QString& NewText);
+    void ZoomCBChange(const QString& Text);
+    void PreviewZoomExecute();
+    // Writes the preview's zoom into the zoom box without running its change event.
+    void UpdateZoomBox();
+    // One item per registered export filter but the dot-matrix one; tag = the filter's position.
+    void BuildExportMenu();
+    void ExportItemClick(int tag);
+    // Wheel events that reach the main window scroll the preview.
+    void FormMouseWheel(int delta);
+    // The catalog's "Редактирование": the reports leave the preview while the template is edited.
+    void ReportFormEditReportExecute();
+    std::function<void()> EditReportHook;  // the catalog's edit command, filled in by its module
+    // The host's report objects: bound to the preview, their progress events to the handlers
+    // below. The host calls this from its set-up.
+    void AttachReports(const std::vector<reportengine::TfrxReport*>& reports);
+    std::vector<reportengine::TfrxReport*> AttachedReports() const;
+
+    // --- Progress of the attached reports (the progress window).
+    void ReportProgressStart(reportengine::TfrxReport* Report, int ProgressType, int Progress);
+    void ReportProgress(reportengine::TfrxReport* Report, int ProgressType, int Progress);
+    void ReportProgressStop(reportengine::TfrxReport* Report, int ProgressType, int Progress);
+    void CancelReportOperation();
+
     // Status bar panel and the hidden label carrying the selected node between runs.
     QLabel* StatusPanel = nullptr;
     QLabel* SelectedTreeNode = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     bool event(QEvent* event) override;
     QMenu* createPopupMenu() override { return nullptr; }  // toggles live in "Вид" only
 
@@ -137,6 +182,8 @@ private:
     void BuildCatalogWindow();
     void BuildPreviewPanel();
     void BuildStatusBar();
+    void BindPreviewCommands();
+    void AcceptPageBox();
     void BindViewToggle(QAction* item, void (TMainForm::*handler)());
     void ToggleView(QAction* item, QAction* mirror, QWidget* target);
 
@@ -154,6 +201,9 @@ private:
     std::unique_ptr<FormStorage> FFormStorage;
     QPointer<session::TDataDB> FDataDB;
     QStringList FUsedServers;  // servers chosen in this run, offered by the computer browser
+    QString FPageEText;        // the page box's text before the current edit
+    QString FZoomCBText;       // the zoom box's text before the current pick
+    std::vector<QPointer<reportengine::TfrxReport>> FReports;
 };
 
 extern TMainForm* MainForm;

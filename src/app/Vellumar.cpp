@@ -7,6 +7,7 @@
 #include "app/DialogAboutUnit.h"
 #include "app/LanguagesData.h"
 #include "app/Main.h"
+#include "app/ProgressForm.h"
 #include "app/VellumarApplication.h"
 #include "app/ZarinLangData.h"
 #include "platform/Termination.h"
@@ -28,8 +29,10 @@ int main(int argc, char** argv) {
     auto mainForm = std::make_unique<TMainForm>(app.arguments());
     auto dataDB = std::make_unique<session::TDataDB>();
     mainForm->SetDataModule(dataDB.get());
-    // Later modules are created here, in order: report host, progress window. The pass-code
-    // dialog is made afresh by each sign-in.
+    // The report host module joins here, before the progress window. The pass-code dialog is
+    // made afresh by each sign-in.
+    auto formProgress = std::make_unique<TFormProgress>(mainForm.get());
+    formProgress->OnCancel = [form = mainForm.get()] { form->CancelReportOperation(); };
 
     splash.reset();
     mainForm->show();
@@ -38,6 +41,7 @@ int main(int argc, char** argv) {
     int code = 0;
     if (!platform::terminationRequested())
         code = app.exec();
+    formProgress.reset();
     mainForm.reset();  // saves the layout, also on the way out of a second instance
     dataDB.reset();    // then the database disconnects
     return code;
