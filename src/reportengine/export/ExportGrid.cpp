@@ -443,4 +443,16 @@ QString HtmlColor(std::int32_t color) {
     return c.isValid() && c.alpha() > 0 ? c.name(QColor::HexRgb).toUpper() : QString();
 }
 
+QString FrameBorderText(const FrameSpec& frame, FrameSide side, const QString& width) {
+    if (!(frame.Typ & side))
+        return QStringLiteral("none");
+    const char* style = frame.Style == FrameStyle::Double  ? "double"
+                        : frame.Style == FrameStyle::Solid ? "solid"
+                        : frame.Style == FrameStyle::Dot   ? "dotted"
+                                                           : "dashed";
+    const QString color = HtmlColor(frame.Color);
+    return QStringLiteral("%1 %2 %3")
+        .arg(width, QLatin1String(style), color.isEmpty() ? QStringLiteral("#000000") : color);
+}
+
 }  // namespace reportengine

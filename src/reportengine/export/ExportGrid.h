@@ -137,4 +137,8 @@ constexpr double PxToExcelChars(double px) {
 // "#RRGGBB" of a 0x00BBGGRR colour (system colours resolved); empty for kColorNone.
 QString HtmlColor(std::int32_t color);
 
+// One side of a frame as a CSS / XSL-FO border value ("1px solid #000000"), with the width text
+// the caller's unit gives; "none" when the frame has no such side.
+QString FrameBorderText(const FrameSpec& frame, FrameSide side, const QString& width);
+
 }  // namespace reportengine

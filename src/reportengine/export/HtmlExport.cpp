@@ -16,17 +16,10 @@ QString px(double v) {
     return QString::number(qRound(v)) + QStringLiteral("px");
 }
 
-QString borderCss(const FrameSpec& f, FrameSide side) {
-    if (!(f.Typ & side))
-        return QStringLiteral("none");
-    const char* style = f.Style == FrameStyle::Double  ? "double"
-                        : f.Style == FrameStyle::Solid ? "solid"
-                        : f.Style == FrameStyle::Dot   ? "dotted"
-                                                       : "dashed";
-    const QString color = HtmlColor(f.Color);
-    return QStringLiteral("%1 %2 %3")
-        .arg(px(std::max(f.Width, f.Style == FrameStyle::Double ? 3.0 : 1.0)),
-             QString::fromLatin1(style), color.isEmpty() ? QStringLiteral("#000000") : color);
+// A double line needs three pixels to show as two.
+QString htmlBorder(const FrameSpec& f, FrameSide side) {
+    return FrameBorderText(f, side,
+                           px(std::max(f.Width, f.Style == FrameStyle::Double ? 3.0 : 1.0)));
 }
 
 QString styleCss(const SheetCellStyle& s) {
@@ -46,8 +39,8 @@ QString styleCss(const SheetCellStyle& s) {
     if (const QString f = HtmlColor(s.Fill); !f.isEmpty())
         css += QStringLiteral("background-color:%1;").arg(f);
     css += QStringLiteral("border-left:%1;border-right:%2;border-top:%3;border-bottom:%4;")
-               .arg(borderCss(s.Frame, ftLeft), borderCss(s.Frame, ftRight),
-                    borderCss(s.Frame, ftTop), borderCss(s.Frame, ftBottom));
+               .arg(htmlBorder(s.Frame, ftLeft), htmlBorder(s.Frame, ftRight),
+                    htmlBorder(s.Frame, ftTop), htmlBorder(s.Frame, ftBottom));
     static const char* const h[] = {"left", "right", "center", "justify"};
     static const char* const v[] = {"top", "bottom", "middle"};
     css += QStringLiteral("text-align:%1;vertical-align:%2;")

@@ -1,6 +1,7 @@
 #include "reportengine/export/OdsExport.h"
 
 #include "reportengine/export/ExportRegistry.h"
+#include "reportengine/export/OdfParts.h"
 #include "reportengine/export/ZipPackage.h"
 
 #include <QDateTime>
@@ -23,12 +24,7 @@ const QString kFo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo
 const QString kXlink = QStringLiteral("http://www.w3.org/1999/xlink");
 const QString kNumber = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0");
 const QString kSvg = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
-const QString kManifest = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:manifest:1.0");
 const QString kMime = QStringLiteral("application/vnd.oasis.opendocument.spreadsheet");
-
-QString pt(double px) {
-    return QString::number(PxToPt(px), 'f', 2) + QStringLiteral("pt");
-}
 
 void declareNamespaces(QXmlStreamWriter& w) {
     const std::pair<const QString*, const char*> spaces[] = {
@@ -37,19 +33,6 @@ void declareNamespaces(QXmlStreamWriter& w) {
         {&kXlink, "xlink"},   {&kNumber, "number"}, {&kSvg, "svg"}};
     for (const auto& [uri, prefix] : spaces)
         w.writeNamespace(*uri, QString::fromLatin1(prefix));
-}
-
-QString border(const FrameSpec& f, FrameSide side) {
-    if (!(f.Typ & side))
-        return QStringLiteral("none");
-    const char* style = f.Style == FrameStyle::Double  ? "double"
-                        : f.Style == FrameStyle::Solid ? "solid"
-                        : f.Style == FrameStyle::Dot   ? "dotted"
-                                                       : "dashed";
-    const QString color = HtmlColor(f.Color);
-    return QStringLiteral("%1 %2 %3")
-        .arg(pt(std::max(f.Width, 1.0)), QString::fromLatin1(style),
-             color.isEmpty() ? QStringLiteral("#000000") : color);
 }
 
 // The ODF data style for an Excel number-format code; written into `w`.
@@ -157,7 +140,7 @@ private:
     void writeStyles(QXmlStreamWriter& w) {
         std::map<QString, QString> widths;
         for (int c = 0; c < FGrid.ColCount(); ++c) {
-            const QString width = pt(FGrid.ColWidth(c));
+            const QString width = OdfPoints(FGrid.ColWidth(c));
             auto [it, added] = widths.emplace(width, QStringLiteral("co%1").arg(widths.size() + 1));
             if (added) {
                 w.writeStartElement(kStyle, "style");
@@ -174,7 +157,7 @@ private:
             const int out = FRows.OutRow[std::size_t(r)];
             const bool pageBreak =
                 out >= 0 && std::binary_search(FRows.Breaks.begin(), FRows.Breaks.end(), out);
-            const QString height = pt(FGrid.RowHeight(r));
+            const QString height = OdfPoints(FGrid.RowHeight(r));
             const QString key = height + (pageBreak ? "|p" : "");
             auto [it, added] =
                 rowStyles.emplace(key, QStringLiteral("ro%1").arg(rowStyles.size() + 1));
@@ -217,10 +200,10 @@ private:
         w.writeEmptyElement(kStyle, "table-cell-properties");
         if (const QString fill = HtmlColor(s.Fill); !fill.isEmpty())
             w.writeAttribute(kFo, "background-color", fill);
-        w.writeAttribute(kFo, "border-left", border(s.Frame, ftLeft));
-        w.writeAttribute(kFo, "border-right", border(s.Frame, ftRight));
-        w.writeAttribute(kFo, "border-top", border(s.Frame, ftTop));
-        w.writeAttribute(kFo, "border-bottom", border(s.Frame, ftBottom));
+        w.writeAttribute(kFo, "border-left", OdfBorder(s.Frame, ftLeft));
+        w.writeAttribute(kFo, "border-right", OdfBorder(s.Frame, ftRight));
+        w.writeAttribute(kFo, "border-top", OdfBorder(s.Frame, ftTop));
+        w.writeAttribute(kFo, "border-bottom", OdfBorder(s.Frame, ftBottom));
         static const char* const v[] = {"top", "bottom", "middle"};
         w.writeAttribute(kStyle, "vertical-align", v[int(s.VAlignment)]);
         w.writeAttribute(kStyle, "text-align-source", "fix");
@@ -319,8 +302,8 @@ private:
         Pictures.emplace_back(name, ItemPicturePng(it, 2));
         w.writeStartElement(kDraw, "frame");
         w.writeAttribute(kDraw, "z-index", "0");
-        w.writeAttribute(kSvg, "width", pt(it.W));
-        w.writeAttribute(kSvg, "height", pt(it.H));
+        w.writeAttribute(kSvg, "width", OdfPoints(it.W));
+        w.writeAttribute(kSvg, "height", OdfPoints(it.H));
         w.writeAttribute(kSvg, "x", "0pt");
         w.writeAttribute(kSvg, "y", "0pt");
         w.writeEmptyElement(kDraw, "image");
@@ -364,30 +347,6 @@ QByteArray stylesXml() {
     return out;
 }
 
-QByteArray manifestXml(const std::vector<std::pair<QString, QByteArray>>& pictures) {
-    QByteArray out;
-    QXmlStreamWriter w(&out);
-    w.writeStartDocument();
-    w.writeNamespace(kManifest, "manifest");
-    w.writeStartElement(kManifest, "manifest");
-    w.writeAttribute(kManifest, "version", "1.2");
-    auto entry = [&](const QString& path, const QString& type) {
-        w.writeEmptyElement(kManifest, "file-entry");
-        w.writeAttribute(kManifest, "full-path", path);
-        if (path == u"/")
-            w.writeAttribute(kManifest, "version", "1.2");
-        w.writeAttribute(kManifest, "media-type", type);
-    };
-    entry(QStringLiteral("/"), kMime);
-    entry(QStringLiteral("content.xml"), QStringLiteral("text/xml"));
-    entry(QStringLiteral("styles.xml"), QStringLiteral("text/xml"));
-    for (const auto& picture : pictures)
-        entry(picture.first, QStringLiteral("image/png"));
-    w.writeEndElement();
-    w.writeEndDocument();
-    return out;
-}
-
 }  // namespace
 
 QString TfrxODSExport::GetDescription() const {
@@ -399,11 +358,14 @@ bool TfrxODSExport::WriteSheet(const ExportGrid& grid, const SheetRows& rows) {
     const QByteArray contentXml = content.Content();
     ZipPackage zip;
     QString error;
-    bool ok = zip.Open(StagingPath(), &error) &&
-              zip.Add("mimetype", kMime.toLatin1(), false, &error) &&
-              zip.Add("META-INF/manifest.xml", manifestXml(content.Pictures), true, &error) &&
-              zip.Add("content.xml", contentXml, true, &error) &&
-              zip.Add("styles.xml", stylesXml(), true, &error);
+    bool ok =
+        zip.Open(StagingPath(), &error) && zip.Add("mimetype", kMime.toLatin1(), false, &error) &&
+        zip.Add("META-INF/manifest.xml",
+                OdfManifest(kMime, {QStringLiteral("content.xml"), QStringLiteral("styles.xml")},
+                            content.Pictures),
+                true, &error) &&
+        zip.Add("content.xml", contentXml, true, &error) &&
+        zip.Add("styles.xml", stylesXml(), true, &error);
     for (std::size_t i = 0; ok && i < content.Pictures.size(); ++i)
         ok = zip.Add(content.Pictures[i].first, content.Pictures[i].second, false, &error);
     ok = ok && zip.Close(&error);

@@ -2,6 +2,7 @@
 
 #include "reportengine/export/ExportGrid.h"
 #include "reportengine/export/ExportRegistry.h"
+#include "reportengine/export/OdfParts.h"
 #include "reportengine/export/ZipPackage.h"
 
 #include <QXmlStreamWriter>
@@ -24,29 +25,12 @@ const char* const kNamespaces =
     " xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\""
     " xmlns:meta=\"urn:oasis:names:tc:opendocument:xmlns:meta:1.0\"";
 
-QString pt(double px) {
-    return QString::number(PxToPt(px), 'f', 2) + QStringLiteral("pt");
-}
-
 QString mm(double value) {
     return QString::number(value, 'f', 2) + QStringLiteral("mm");
 }
 
 QString attr(const char* name, const QString& value) {
     return QStringLiteral(" %1=\"%2\"").arg(QLatin1String(name), value.toHtmlEscaped());
-}
-
-QString border(const FrameSpec& f, FrameSide side) {
-    if (!(f.Typ & side))
-        return QStringLiteral("none");
-    const char* style = f.Style == FrameStyle::Double  ? "double"
-                        : f.Style == FrameStyle::Solid ? "solid"
-                        : f.Style == FrameStyle::Dot   ? "dotted"
-                                                       : "dashed";
-    const QString color = HtmlColor(f.Color);
-    return QStringLiteral("%1 %2 %3")
-        .arg(pt(std::max(f.Width, 1.0)), QLatin1String(style),
-             color.isEmpty() ? QStringLiteral("#000000") : color);
 }
 
 // XML 1.0 has no place for most control characters.
@@ -118,10 +102,10 @@ QString TfrxODTExport::cellStyle(const GridCell& cell) {
         "<style:table-cell-properties fo:padding-left=\"1.5pt\" "
         "fo:padding-right=\"1.5pt\" fo:padding-top=\"0pt\" "
         "fo:padding-bottom=\"0pt\"");
-    p += attr("fo:border-left", border(cell.Frame, ftLeft));
-    p += attr("fo:border-right", border(cell.Frame, ftRight));
-    p += attr("fo:border-top", border(cell.Frame, ftTop));
-    p += attr("fo:border-bottom", border(cell.Frame, ftBottom));
+    p += attr("fo:border-left", OdfBorder(cell.Frame, ftLeft));
+    p += attr("fo:border-right", OdfBorder(cell.Frame, ftRight));
+    p += attr("fo:border-top", OdfBorder(cell.Frame, ftTop));
+    p += attr("fo:border-bottom", OdfBorder(cell.Frame, ftBottom));
     if (FBackground && cell.Fill != kColorNone)
         p += attr("fo:background-color", HtmlColor(cell.Fill));
     if (cell.Item) {
@@ -177,8 +161,8 @@ void TfrxODTExport::writeCell(QXmlStreamWriter& w, const GridCell& cell) {
         w.writeStartElement("draw:frame");
         w.writeAttribute("draw:name", QStringLiteral("Picture%1").arg(FPictures.size()));
         w.writeAttribute("text:anchor-type", "as-char");
-        w.writeAttribute("svg:width", pt(it->W));
-        w.writeAttribute("svg:height", pt(it->H));
+        w.writeAttribute("svg:width", OdfPoints(it->W));
+        w.writeAttribute("svg:height", OdfPoints(it->H));
         w.writeEmptyElement("draw:image");
         w.writeAttribute("xlink:href", path);
         w.writeAttribute("xlink:type", "simple");
@@ -206,9 +190,9 @@ void TfrxODTExport::writeTable(QXmlStreamWriter& w, const PreparedPage& page,
         return;
     const double left = page.LeftMargin * kPixelsPerMm, top = page.TopMargin * kPixelsPerMm;
     QString tp = QStringLiteral("<style:table-properties table:align=\"left\"") +
-                 attr("style:width", pt(grid.ColX.back() - grid.ColX.front())) +
-                 attr("fo:margin-left", pt(grid.ColX.front() - left)) +
-                 attr("fo:margin-top", pt(std::max(0.0, grid.RowY.front() - top)));
+                 attr("style:width", OdfPoints(grid.ColX.back() - grid.ColX.front())) +
+                 attr("fo:margin-left", OdfPoints(grid.ColX.front() - left)) +
+                 attr("fo:margin-top", OdfPoints(std::max(0.0, grid.RowY.front() - top)));
     if (ordinal > 0 && FExportPageBreaks)
         tp += QStringLiteral(" fo:break-before=\"page\"");
     w.writeStartElement("table:table");
@@ -216,11 +200,11 @@ void TfrxODTExport::writeTable(QXmlStreamWriter& w, const PreparedPage& page,
     w.writeAttribute("table:style-name", style(QStringLiteral("table"), tp + QStringLiteral("/>")));
     for (int c = 0; c < grid.ColCount(); ++c) {
         w.writeEmptyElement("table:table-column");
-        w.writeAttribute(
-            "table:style-name",
-            style(QStringLiteral("table-column"),
-                  QStringLiteral("<style:table-column-properties") +
-                      attr("style:column-width", pt(grid.ColWidth(c))) + QStringLiteral("/>")));
+        w.writeAttribute("table:style-name",
+                         style(QStringLiteral("table-column"),
+                               QStringLiteral("<style:table-column-properties") +
+                                   attr("style:column-width", OdfPoints(grid.ColWidth(c))) +
+                                   QStringLiteral("/>")));
     }
     const std::vector<bool> inUse = grid.RowsInUse();
     for (GridRowCursor cursor(grid); !cursor.AtEnd(); cursor.Next()) {
@@ -232,7 +216,7 @@ void TfrxODTExport::writeTable(QXmlStreamWriter& w, const PreparedPage& page,
                          style(QStringLiteral("table-row"),
                                QStringLiteral("<style:table-row-properties") +
                                    attr(FWysiwyg ? "style:row-height" : "style:min-row-height",
-                                        pt(grid.RowHeight(r))) +
+                                        OdfPoints(grid.RowHeight(r))) +
                                    QStringLiteral(" fo:keep-together=\"always\"/>")));
         for (int c = 0; c < grid.ColCount(); ++c) {
             if (const GridCell* cell = cursor.StartAt(c)) {
@@ -308,25 +292,6 @@ QByteArray TfrxODTExport::styles() const {
     return s.toUtf8();
 }
 
-QByteArray TfrxODTExport::manifest() const {
-    QString m = QStringLiteral(
-                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                    "<manifest:manifest "
-                    "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\""
-                    " manifest:version=\"1.2\">"
-                    "<manifest:file-entry manifest:full-path=\"/\" manifest:version=\"1.2\"") +
-                attr("manifest:media-type", kMime) + QStringLiteral("/>");
-    QStringList parts = {QStringLiteral("content.xml"), QStringLiteral("styles.xml"),
-                         QStringLiteral("meta.xml")};
-    for (const QString& part : parts)
-        m += QStringLiteral("<manifest:file-entry") + attr("manifest:full-path", part) +
-             QStringLiteral(" manifest:media-type=\"text/xml\"/>");
-    for (const auto& picture : FPictures)
-        m += QStringLiteral("<manifest:file-entry") + attr("manifest:full-path", picture.first) +
-             QStringLiteral(" manifest:media-type=\"image/png\"/>");
-    return (m + QStringLiteral("</manifest:manifest>\n")).toUtf8();
-}
-
 bool TfrxODTExport::Finish(bool ok) {
     if (!ok || !FFirstPage)
         return ok;
@@ -341,7 +306,12 @@ bool TfrxODTExport::Finish(bool ok) {
     QString error;
     bool done =
         zip.Open(StagingPath(), &error) && zip.Add("mimetype", kMime.toLatin1(), false, &error) &&
-        zip.Add("META-INF/manifest.xml", manifest(), true, &error) &&
+        zip.Add("META-INF/manifest.xml",
+                OdfManifest(kMime,
+                            {QStringLiteral("content.xml"), QStringLiteral("styles.xml"),
+                             QStringLiteral("meta.xml")},
+                            FPictures),
+                true, &error) &&
         zip.Add("content.xml", content(), true, &error) &&
         zip.Add("styles.xml", styles(), true, &error) && zip.Add("meta.xml", meta, true, &error);
     for (std::size_t i = 0; done && i < FPictures.size(); ++i)

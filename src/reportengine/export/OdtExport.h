@@ -61,7 +61,6 @@ private:
     QString paragraphStyle(const PreparedItem& item);
     QByteArray content() const;
     QByteArray styles() const;
-    QByteArray manifest() const;
 
     bool FBackground = true;
     bool FEmptyLines = true;

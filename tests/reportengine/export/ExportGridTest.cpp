@@ -160,10 +160,12 @@ TEST(ExportGrid, SheetStacksPagesOnSharedColumns) {
         const CellValue v = CellValueOf(c);
         numbers += v.Kind == ItemValueKind::Number;
         dates += v.Kind == ItemValueKind::Date;
-        if (v.Kind == ItemValueKind::Date)
+        if (v.Kind == ItemValueKind::Date) {
             EXPECT_EQ(SheetStyleOf(c).NumberFormat, "dd.mm.yyyy");
-        if (v.Text == u"Итого:")
+        }
+        if (v.Text == u"Итого:") {
             EXPECT_EQ(c.ColSpan, 2);
+        }
     }
     EXPECT_EQ(numbers, 5);
     EXPECT_EQ(dates, 4);

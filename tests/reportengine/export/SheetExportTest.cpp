@@ -192,12 +192,13 @@ TEST_F(SheetFixture, OdsPackageIsValidAndTyped) {
     int rowWidth = -1;
     while (!r.atEnd()) {
         r.readNext();
-        if (r.isStartElement() && r.name() == u"table-row")
+        if (r.isStartElement() && r.name() == u"table-row") {
             rowWidth = 0;
-        else if (r.isStartElement() && r.name().endsWith(u"table-cell"))
+        } else if (r.isStartElement() && r.name().endsWith(u"table-cell")) {
             rowWidth += std::max(1, r.attributes().value("table:number-columns-repeated").toInt());
-        else if (r.isEndElement() && r.name() == u"table-row")
+        } else if (r.isEndElement() && r.name() == u"table-row") {
             EXPECT_EQ(rowWidth, 3) << "row ending at line " << r.lineNumber();
+        }
     }
 }
 
