@@ -607,6 +607,7 @@ void TfrxEngine::RunDataBand(DataNode& node) {
     std::vector<std::size_t> groupKeeps(node.Groups.size(), SIZE_MAX);  // by group level
     std::size_t headerKeep = SIZE_MAX;
     KeepMark lastRow;
+    TfrxDataSet::RowMark lastPrinted;  // the group's last row, for its footers
     bool firstRow = true;
     int line = 0;
     while (!atEnd()) {
@@ -634,12 +635,21 @@ void TfrxEngine::RunDataBand(DataNode& node) {
                 changed = g;
         }
         if (changed < node.Groups.size()) {
-            if (!firstRow)
+            if (!firstRow) {
+                // The footers belong to the group that ended: they show its last row.
+                TfrxDataSet::RowMark here;
+                if (ds && lastPrinted.Valid) {
+                    here = ds->MarkRow();
+                    ds->GotoRow(lastPrinted);
+                }
                 for (std::size_t g = node.Groups.size(); g-- > changed;) {
                     PrintBand(node.Groups[g].Footer);
                     if (groupKeeps[g] != SIZE_MAX)
                         EndKeep(std::exchange(groupKeeps[g], SIZE_MAX));
                 }
+                if (ds && lastPrinted.Valid)
+                    ds->GotoRow(here);
+            }
             line = 0;
             FReprint.resize(std::min(FReprint.size(), groupReprint + changed));
             for (std::size_t g = changed; g < node.Groups.size(); ++g) {
@@ -665,6 +675,8 @@ void TfrxEngine::RunDataBand(DataNode& node) {
             FLine = line;
         }
         EndKeep(rowKeep);
+        if (ds && !node.Groups.empty())
+            lastPrinted = ds->MarkRow();
         if (headerKeep != SIZE_MAX)
             FKeeps[std::exchange(headerKeep, SIZE_MAX)].Ended = true;
         if (Stopped())

@@ -82,6 +82,21 @@ QStringList TfrxDBDataset::FieldNames() {
     return names;
 }
 
+TfrxDataSet::RowMark TfrxDBDataset::MarkRow() {
+    if (!FDataSet || !FDataSet->Active() || FDataSet->Eof())
+        return {};
+    RowMark mark{FDataSet->Bookmark(), RecNo(), false};
+    mark.Valid = !mark.Bookmark.isEmpty();
+    return mark;
+}
+
+void TfrxDBDataset::GotoRow(const RowMark& mark) {
+    if (!mark.Valid || !FDataSet || !FDataSet->Active())
+        return;
+    FDataSet->SetBookmark(mark.Bookmark);
+    SetRecNo(mark.RecNo);
+}
+
 void TfrxDBDataset::InternalFirst() {
     Open();
     if (FDataSet && FDataSet->Active())

@@ -57,6 +57,16 @@ public:
     int RecNo() const { return FRecNo; }
     virtual int RecordCount() { return -1; }  // -1 when unknown
     // A field's value; throws platform::Exception for an unknown field.
+    // A place in the dataset to come back to: the engine prints a group's footer on the group's
+    // last row although it has already read the next one. Valid is false for datasets that cannot
+    // go back (a user dataset); GotoRow then does nothing.
+    struct RowMark {
+        QByteArray Bookmark;
+        int RecNo = 0;
+        bool Valid = false;
+    };
+    virtual RowMark MarkRow() { return {}; }
+    virtual void GotoRow(const RowMark& mark) {}
     virtual platform::Variant Value(const QString& field) = 0;
     virtual bool HasField(const QString& field) = 0;
     virtual QStringList FieldNames() = 0;
@@ -65,6 +75,7 @@ protected:
     virtual void InternalFirst() = 0;
     virtual void InternalNext() = 0;
     virtual bool InternalEof() = 0;
+    void SetRecNo(int recNo) { FRecNo = recNo; }
 
 private:
     QString FUserName;
@@ -94,6 +105,8 @@ public:
     QStringList FieldNames() override;
     // The dataset field an alias or field name stands for; null when none.
     platform::TField* FindField(const QString& name);
+    RowMark MarkRow() override;
+    void GotoRow(const RowMark& mark) override;
 
 protected:
     void InternalFirst() override;

@@ -71,6 +71,7 @@ TEST(Preparation, GroupsWithFootersAndAggregates) {
   <TfrxMemoView Name="Row" Width="300" Height="18" Text="[Line#]. [Sales.&quot;Amount&quot;]"/>
 </TfrxMasterData>
 <TfrxGroupFooter Name="GF" Height="20" Top="70" Width="700">
+  <TfrxMemoView Name="GroupEnd" Left="600" Width="100" Height="18" Text="[Sales.&quot;Dept&quot;]"/>
   <TfrxMemoView Name="GroupTotals" Width="600" Height="18" Text="[SUM(&lt;Sales.&quot;Amount&quot;&gt;)] [COUNT(MD)] [MIN(&lt;Sales.&quot;Amount&quot;&gt;, MD)] [MAX(&lt;Sales.&quot;Amount&quot;&gt;, MD)] [AVG(&lt;Sales.&quot;Amount&quot;&gt;) #n%2.1f] [Max(1, 5)]"/>
 </TfrxGroupFooter>
 <TfrxReportSummary Name="RS" Height="20" Top="100" Width="700">
@@ -88,6 +89,8 @@ TEST(Preparation, GroupsWithFootersAndAggregates) {
     // Nulls count for COUNT of rows, not for the value aggregates.
     EXPECT_EQ(Texts(page, "GroupTotals"),
               QStringList({"40 2 10 30 20.0 5", "5 1 5 5 5.0 5", "8 3 1 7 4.0 5"}));
+    // A footer shows its own group's values, not those of the row that ended the group.
+    EXPECT_EQ(Texts(page, "GroupEnd"), QStringList({"Склад", "Офис", "Цех"}));
     EXPECT_EQ(Texts(page, "Grand"), QStringList({"53,00"}));
     EXPECT_EQ(Texts(page, "Running"), QStringList({"53"}));
     // A text showing one value keeps it typed for spreadsheets; mixed text does not.
@@ -105,7 +108,7 @@ TEST(Preparation, GroupsWithFootersAndAggregates) {
     QStringList order;
     for (const PreparedItem& item : page.Items)
         order << item.Name;
-    EXPECT_EQ(order.mid(0, 4), QStringList({"Dept", "Row", "Row", "GroupTotals"}));
+    EXPECT_EQ(order.mid(0, 5), QStringList({"Dept", "Row", "Row", "GroupEnd", "GroupTotals"}));
 }
 
 TEST(Preparation, MasterDetailWithHeadersFootersAndChild) {
