@@ -92,6 +92,17 @@ bool TfrxCustomExportFilter::run(const TfrxPreparedPages& pages, const std::vect
 
 // --- staged output files -------------------------------------------------------------------
 
+namespace {
+
+mode_t CurrentUmask() {
+    // umask can only be read by setting it; export runs on one thread at a time.
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+}  // namespace
+
 QString TfrxCustomExportFilter::StagingPath(const QString& name) {
     // A link is replaced through the link: the file it points to gets the new content.
     const QFileInfo named(name);
@@ -119,18 +130,22 @@ bool TfrxCustomExportFilter::WriteOutputFile(const QString& finalPath, const QBy
 bool TfrxCustomExportFilter::commitStaged() {
     for (const Staged& s : FStaged) {
         const QByteArray temp = QFile::encodeName(s.Temp), target = QFile::encodeName(s.Final);
+        struct stat old;
+        const bool replacing = ::stat(target.constData(), &old) == 0;
+        if (replacing &&
+            (S_ISDIR(old.st_mode) || (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
+            return SetError(tr("%1: the file is read-only or a folder").arg(s.Final));
         const int fd = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return SetError(tr("%1: the file was not written").arg(s.Final));
+        // Writers that create their own files (giflib, temporary files) make them private; the
+        // result gets the mode of the file it replaces, or that of any new file.
+        ::fchmod(fd, replacing ? (old.st_mode & 07777) : (0666 & ~CurrentUmask()));
         const bool synced = ::fsync(fd) == 0;
         ::close(fd);
         if (!synced)
             return SetError(QStringLiteral("%1: %2").arg(
                 s.Final, QString::fromLocal8Bit(std::strerror(errno))));
-        struct stat old;
-        if (::stat(target.constData(), &old) == 0 &&
-            (S_ISDIR(old.st_mode) || (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
-            return SetError(tr("%1: the file is read-only or a folder").arg(s.Final));
     }
     // Only now that every file is complete do the chosen names change.
     for (std::size_t i = 0; i < FStaged.size(); ++i) {

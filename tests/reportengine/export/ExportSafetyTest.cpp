@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include "ExportSamples.h"
 #include "TestEnv.h"
 
@@ -102,6 +104,36 @@ TEST_F(SafetyFixture, SuccessfulExportLeavesOnlyItsOutput) {
         EXPECT_EQ(files(dir), QStringList{name});
         EXPECT_NE(testenv::Sandbox::readFile(dir.filePath(name)), "old");
     }
+}
+
+TEST_F(SafetyFixture, OutputsGetTheModeOfTheFileTheyReplaceOrOfANewFile) {
+    // Some writers create private files of their own (giflib does); the output must not be.
+    const mode_t mask = ::umask(022);
+    for (const ExportFilterSlot* slot : fileFilters()) {
+        SCOPED_TRACE(slot->ClassName);
+        QTemporaryDir dir;
+        auto fresh = slot->Create();
+        fresh->setProperty("PageNumbers", "1");
+        fresh->SetFileName(dir.filePath("new" + fresh->DefaultExt()));
+        ASSERT_TRUE(fresh->Export(pages)) << fresh->ErrorText().toStdString();
+        for (const QString& file : files(dir)) {
+            struct stat st;
+            ASSERT_EQ(::stat(QFile::encodeName(dir.filePath(file)).constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0644u) << file.toStdString();
+        }
+        auto replacing = slot->Create();
+        const QString kept = dir.filePath("kept" + replacing->DefaultExt());
+        writeOld(kept);
+        ::chmod(QFile::encodeName(kept).constData(), 0640);
+        replacing->setProperty("PageNumbers", "1");
+        replacing->SetFileName(kept);
+        ASSERT_TRUE(replacing->Export(pages)) << replacing->ErrorText().toStdString();
+        struct stat st;
+        if (::stat(QFile::encodeName(kept).constData(), &st) == 0) {  // picture formats number pages
+            EXPECT_EQ(st.st_mode & 0777, 0640u);
+        }
+    }
+    ::umask(mask);
 }
 
 TEST_F(SafetyFixture, ALinkedTargetIsWrittenThroughTheLink) {
