@@ -274,7 +274,15 @@ bool TfrxRTFExport::ExportPage(const PreparedPage& page, int, int ordinal) {
     options.Background = FBackground;
     const ExportGrid grid = BuildExportGrid(page, options);
     QByteArray bytes = section(page, grid, ordinal);  // sets the margins table() uses
-    bytes += table(grid);
+    QByteArray body = table(grid);
+    if (ordinal > 0 && FExportPageBreaks) {
+        // LibreOffice keeps a table that follows a page-breaking section on the page before; a
+        // page break before the page's first paragraph holds in every reader.
+        const qsizetype first = body.indexOf("\\pard");
+        if (first >= 0)
+            body.insert(first + 5, "\\pagebb");
+    }
+    bytes += body;
     if (FBody->write(bytes) != bytes.size())
         return SetError(tr("Cannot write a temporary file: %1").arg(FBody->errorString()));
     return true;

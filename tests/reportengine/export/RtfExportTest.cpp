@@ -59,6 +59,7 @@ TEST(RtfExport, DocumentIsStructurallySoundAndKeepsTheText) {
     EXPECT_EQ(rtf.count("\\trowd"), 9);
     EXPECT_EQ(rtf.count("\\row\n"), 9);
     EXPECT_EQ(rtf.count("\\sect\\sectd\\sbkpage"), 1) << "a new page for the second page";
+    EXPECT_EQ(rtf.count("\\pagebb"), 1) << "and a break before its first paragraph";
     EXPECT_TRUE(rtf.contains("\\pgwsxn5669\\pghsxn4535")) << "100 x 80 mm";
     // Cyrillic as \u escapes, so no code page is needed to read it.
     EXPECT_TRUE(rtf.contains(TfrxRTFExport::EscapeText(QStringLiteral("Журнал событий"))));
