@@ -28,21 +28,24 @@ const std::vector<ExportFilterSlot>& ExportFilterSlots() {
     static const std::vector<ExportFilterSlot> table = {
         {F::DotMatrix, "TfrxDotMatrixExport", QStringLiteral("Матричный принтер"),
          &make<TfrxDotMatrixExport>},
-        {F::BMP, "TfrxBMPExport", QStringLiteral("Рисунок BMP"), &make<TfrxBMPExport>},
-        {F::JPEG, "TfrxJPEGExport", QStringLiteral("Рисунок JPEG"), &make<TfrxJPEGExport>},
-        {F::TIFF, "TfrxTIFFExport", QStringLiteral("Рисунок TIFF"), &make<TfrxTIFFExport>},
-        {F::RTF, "TfrxRTFExport", QStringLiteral("Документ RTF"), &make<TfrxRTFExport>},
+        {F::BMP, "TfrxBMPExport", QStringLiteral("Рисунок BMP"), &make<TfrxBMPExport>, "bmp"},
+        {F::JPEG, "TfrxJPEGExport", QStringLiteral("Рисунок JPEG"), &make<TfrxJPEGExport>, "jpeg"},
+        {F::TIFF, "TfrxTIFFExport", QStringLiteral("Рисунок TIFF"), &make<TfrxTIFFExport>, "tiff"},
+        {F::RTF, "TfrxRTFExport", QStringLiteral("Документ RTF"), &make<TfrxRTFExport>, "rtf"},
         {F::SimpleText, "TfrxSimpleTextExport", QStringLiteral("Простой текст (TXT)"),
-         &make<TfrxSimpleTextExport>},
-        {F::HTML, "TfrxHTMLExport", QStringLiteral("Документ HTML"), &make<TfrxHTMLExport>},
-        {F::XLS, "TfrxXLSExport", QStringLiteral("Таблица Excel"), &make<TfrxXLSExport>},
-        {F::XML, "TfrxXMLExport", QStringLiteral("Таблица Excel (XML)"), &make<TfrxXMLExport>},
-        {F::PDF, "TfrxPDFExport", QStringLiteral("Файл PDF"), &make<TfrxPDFExport>},
-        {F::ODS, "TfrxODSExport", QStringLiteral("Таблица OpenDocument"), &make<TfrxODSExport>},
-        {F::ODT, "TfrxODTExport", QStringLiteral("Текст OpenDocument"), &make<TfrxODTExport>},
+         &make<TfrxSimpleTextExport>, "txt"},
+        {F::HTML, "TfrxHTMLExport", QStringLiteral("Документ HTML"), &make<TfrxHTMLExport>, "html"},
+        {F::XLS, "TfrxXLSExport", QStringLiteral("Таблица Excel"), &make<TfrxXLSExport>, "xlsx"},
+        {F::XML, "TfrxXMLExport", QStringLiteral("Таблица Excel (XML)"), &make<TfrxXMLExport>,
+         "xml"},
+        {F::PDF, "TfrxPDFExport", QStringLiteral("Файл PDF"), &make<TfrxPDFExport>, "pdf"},
+        {F::ODS, "TfrxODSExport", QStringLiteral("Таблица OpenDocument"), &make<TfrxODSExport>,
+         "ods"},
+        {F::ODT, "TfrxODTExport", QStringLiteral("Текст OpenDocument"), &make<TfrxODTExport>,
+         "odt"},
         {F::Mail, "TfrxMailExport", QStringLiteral("Отправить по E-mail"), &make<TfrxMailExport>},
-        {F::GIF, "TfrxGIFExport", QStringLiteral("Рисунок GIF"), &make<TfrxGIFExport>},
-        {F::CSV, "TfrxCSVExport", QStringLiteral("Файл CSV"), &make<TfrxCSVExport>},
+        {F::GIF, "TfrxGIFExport", QStringLiteral("Рисунок GIF"), &make<TfrxGIFExport>, "gif"},
+        {F::CSV, "TfrxCSVExport", QStringLiteral("Файл CSV"), &make<TfrxCSVExport>, "csv"},
     };
     return table;
 }
@@ -57,6 +60,16 @@ std::vector<RegisteredExportFilter> RegisteredExportFilters() {
         if (slot.Create)
             out.push_back({int(out.size()), &slot});
     return out;
+}
+
+bool ExportFormatByShortName(const QString& name, ExportFormat& format) {
+    for (const ExportFilterSlot& slot : ExportFilterSlots())
+        if (slot.ShortName && slot.Create &&
+            name.compare(QLatin1String(slot.ShortName), Qt::CaseInsensitive) == 0) {
+            format = slot.Format;
+            return true;
+        }
+    return false;
 }
 
 std::unique_ptr<TfrxCustomExportFilter> CreateExportFilter(ExportFormat format) {

@@ -40,6 +40,8 @@ struct ExportFilterSlot {
     const char* ClassName;                                // "TfrxPDFExport"
     QString Description;                                  // the engine's own text: "Файл PDF"
     std::unique_ptr<TfrxCustomExportFilter> (*Create)();  // null until the format is built
+    const char* ShortName = nullptr;  // what the command line calls it: "pdf", "xlsx"; none
+                                      // for the dot-matrix printer and e-mail
 };
 
 // All fifteen slots in order.
@@ -52,6 +54,10 @@ struct RegisteredExportFilter {
     const ExportFilterSlot* Slot;
 };
 std::vector<RegisteredExportFilter> RegisteredExportFilters();
+
+// The format of a short name ("pdf", "XLSX"...), letter case ignored; false for unknown names and
+// for formats without one.
+bool ExportFormatByShortName(const QString& name, ExportFormat& format);
 
 // A configured filter with the engine defaults: file cache on, progress shown, no overwrite
 // prompt. Null for a format not built.

@@ -175,3 +175,22 @@ TEST(ExportFilters, PageFileNames) {
         EXPECT_EQ(TfrxCustomImageExport::PageFileName(c.name, c.index, c.count), c.expected)
             << c.name;
 }
+
+TEST(ExportRegistry, ShortNamesNameEveryFileFormatOnce) {
+    const std::pair<const char*, ExportFormat> names[] = {
+        {"pdf", ExportFormat::PDF},   {"HTML", ExportFormat::HTML},
+        {"rtf", ExportFormat::RTF},   {"txt", ExportFormat::SimpleText},
+        {"csv", ExportFormat::CSV},   {"xlsx", ExportFormat::XLS},
+        {"xml", ExportFormat::XML},   {"ods", ExportFormat::ODS},
+        {"odt", ExportFormat::ODT},   {"bmp", ExportFormat::BMP},
+        {"jpeg", ExportFormat::JPEG}, {"tiff", ExportFormat::TIFF},
+        {"gif", ExportFormat::GIF}};
+    for (const auto& [name, expected] : names) {
+        ExportFormat format{};
+        EXPECT_TRUE(ExportFormatByShortName(QString::fromLatin1(name), format)) << name;
+        EXPECT_EQ(format, expected) << name;
+    }
+    ExportFormat format{};
+    for (const char* unknown : {"", "mail", "prn", "doc", "pdf "})
+        EXPECT_FALSE(ExportFormatByShortName(QString::fromLatin1(unknown), format)) << unknown;
+}
