@@ -248,8 +248,10 @@ void TfrxEngine::RunReportPage(TfrxReportPage& page) {
     if (page.ResetPageNumbers)
         FPageNo = 0;
     FReprint.clear();
-    if (FAggregates.empty() || FAggregates.front()->Band == nullptr)
+    if (!FCollected.contains(&page)) {  // once per page: the second pass reuses them
+        FCollected.insert(&page);
         CollectAggregates(page, FTree);
+    }
     FireEvent(page.OnBeforePrint, &page);
     StartPage();
     for (auto& master : FTree.Masters) {
@@ -861,8 +863,6 @@ void TfrxEngine::CollectAggregates(TfrxReportPage& page, const BandTree& tree) {
             plan.SingleExpression = plan.Parts.size() == 1 && plan.Parts[0].IsExpression;
         }
     }
-    if (FAggregates.empty())  // mark the page as looked at
-        FAggregates.push_back(std::make_unique<Aggregate>());
 }
 
 void TfrxEngine::Accumulate(TfrxDataBand& band, bool visible) {

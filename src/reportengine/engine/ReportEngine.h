@@ -144,6 +144,7 @@ private:
     platform::Variant FMemoValue;  // <Value> while a memo's highlight is evaluated
     std::unordered_map<const TfrxCustomMemoView*, std::unique_ptr<MemoPlan>> FPlans;
     std::vector<std::unique_ptr<Aggregate>> FAggregates;
+    QSet<const TfrxReportPage*> FCollected;  // pages whose aggregates are collected
     QSet<TfrxDataSet*> FOpened;
     QHash<QString, int> FVariableDepth;
 };

@@ -284,3 +284,23 @@ TEST(Preparation, KeptTogetherGroupsMoveWholeToTheNextPage) {
         EXPECT_EQ(AllTexts(pages, "Row").size(), 48);
     }
 }
+
+TEST(Preparation, EveryReportPageAddsUpItsOwnAggregates) {
+    // Two report pages, each with its own rows and summary; the second starts a new page.
+    auto page = [](const char* name, int rows) {
+        return QStringLiteral(R"(<TfrxReportPage Name="%1">
+<TfrxMasterData Name="%1Rows" Height="18" Top="10" Width="700" RowCount="%2">
+  <TfrxMemoView Name="%1Row" Width="300" Height="18" Text="[Line#]"/></TfrxMasterData>
+<TfrxReportSummary Name="%1Sum" Height="18" Top="40" Width="700">
+  <TfrxMemoView Name="%1Total" Width="300" Height="18" Text="[SUM(&lt;Line#&gt;, %1Rows)] [COUNT(%1Rows)]"/>
+</TfrxReportSummary></TfrxReportPage>)").arg(QLatin1String(name)).arg(rows);
+    };
+    TfrxReport report;
+    Read(report, (QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<TfrxReport>") +
+                  page("A", 3) + page("B", 4) + QStringLiteral("</TfrxReport>"))
+                     .toUtf8());
+    ASSERT_TRUE(report.PrepareReport()) << report.ErrorText.toStdString();
+    ASSERT_EQ(report.PreparedPages().Count(), 2);
+    EXPECT_EQ(Texts(*report.PreparedPages().Page(0), "ATotal"), QStringList({"6 3"}));
+    EXPECT_EQ(Texts(*report.PreparedPages().Page(1), "BTotal"), QStringList({"10 4"}));
+}
