@@ -164,8 +164,36 @@ bool TfrxEngine::Run(bool clearLastReport) {
     for (TfrxDataSet* ds : std::as_const(FOpened))
         if (auto* db = qobject_cast<TfrxDBDataset*>(ds); db && db->CloseDataSource)
             db->Close();
+    DetachScript();
     FReport.DoProgressStop(ptRunning, FReport.PreparedPages().Count());
     return ok;
+}
+
+// The script outlives this run (dialog and preview events may still call it): its resolvers must
+// not reach the engine any more. Fields and plain variables stay readable through the report.
+void TfrxEngine::DetachScript() {
+    if (!FScript)
+        return;
+    TfrxReport* report = &FReport;
+    FScript->SetDataResolver([report](const QString& name, const QString& field, Variant& value) {
+        if (field.isNull()) {
+            if (report->Variables.IndexOf(name) < 0)
+                return false;
+            value = report->Variables.Get(name);
+            return true;
+        }
+        TfrxDataSet* ds = report->GetDataset(name);
+        if (!ds)
+            return false;
+        value = ds->Value(field);
+        return true;
+    });
+    FScript->SetNameResolver([report](const QString& name, Variant& value) {
+        if (report->Variables.IndexOf(name) < 0)
+            return false;
+        value = report->Variables.Get(name);
+        return true;
+    });
 }
 
 void TfrxEngine::SetUpScript() {

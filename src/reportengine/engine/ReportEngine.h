@@ -74,6 +74,7 @@ private:
     struct PlacedBand;
 
     void SetUpScript();
+    void DetachScript();
     bool RunDialogs();
     void RunPass();
     void RunReportPage(TfrxReportPage& page);

@@ -304,3 +304,20 @@ TEST(Preparation, EveryReportPageAddsUpItsOwnAggregates) {
     EXPECT_EQ(Texts(*report.PreparedPages().Page(0), "ATotal"), QStringList({"6 3"}));
     EXPECT_EQ(Texts(*report.PreparedPages().Page(1), "BTotal"), QStringList({"10 4"}));
 }
+
+TEST(Preparation, TheScriptStaysUsableAfterTheRun) {
+    // Dialog and preview events call the script after the engine is gone.
+    const QString script = QStringLiteral(
+        "function Describe: String; begin Result := <Greeting> + ' ' + IntToStr(<Line#>); end;\n"
+        "begin end.");
+    TfrxReport report;
+    Read(report, Template(QStringLiteral(R"(<TfrxMasterData Name="M" Height="18" Top="30" Width="700" RowCount="2">
+  <TfrxMemoView Name="Row" Width="300" Height="18" Text="[Describe]"/></TfrxMasterData>)"),
+                          QString(), script));
+    report.Variables.Set(QStringLiteral("Greeting"), Variant(QStringLiteral("'Строка'")));
+    ASSERT_TRUE(report.PrepareReport()) << report.ErrorText.toStdString();
+    EXPECT_EQ(Texts(*report.PreparedPages().Page(0), "Row"), QStringList({"Строка 1", "Строка 2"}));
+    // Afterwards the variable reads as it is stored; a system value is an error, not a crash.
+    EXPECT_EQ(report.ScriptEngine()->Evaluate(QStringLiteral("<Greeting>")).ToString(), "'Строка'");
+    EXPECT_THROW(report.ScriptEngine()->CallProcedure(QStringLiteral("Describe")), platform::Exception);
+}
