@@ -89,7 +89,9 @@ TEST(ExportDialogs, EveryFilterGetsADialogBoundToRealProperties) {
     auto pdf = CreateExportFilter(ExportFormat::PDF);
     auto base = CreateExportOptionsDialog(*pdf, 1);
     EXPECT_EQ(typeid(*base), typeid(ExportOptionsDialog));
-    for (QGroupBox* box : base->findChildren<QGroupBox*>())
-        if (box->title() == QStringLiteral("Параметры"))
+    for (QGroupBox* box : base->findChildren<QGroupBox*>()) {
+        if (box->title() == QStringLiteral("Параметры")) {
             EXPECT_FALSE(box->isVisibleTo(base.get()));
+        }
+    }
 }
