@@ -42,14 +42,21 @@ QString FormatText(const QString& format, const Variant& values) {
             left = true;
             ++i;
         }
-        int width = 0, precision = -1;
-        while (i < format.size() && format[i].isDigit())
-            width = width * 10 + format[i++].digitValue();
+        // A width or precision beyond any page would only allocate; it is a bad format.
+        constexpr int kMaxWidth = 4096;
+        auto number = [&] {
+            int n = 0;
+            while (i < format.size() && format[i].isDigit()) {
+                n = n * 10 + format[i++].digitValue();
+                if (n > kMaxWidth)
+                    throw EScriptRuntime(QStringLiteral("Неверный формат \"%1\"").arg(format));
+            }
+            return n;
+        };
+        int width = number(), precision = -1;
         if (i < format.size() && format[i] == u'.') {
-            precision = 0;
             ++i;
-            while (i < format.size() && format[i].isDigit())
-                precision = precision * 10 + format[i++].digitValue();
+            precision = number();
         }
         if (i >= format.size() || next >= items.size())
             throw EScriptRuntime(QStringLiteral("Неверный формат \"%1\"").arg(format));

@@ -121,6 +121,9 @@ const Row Rows[] = {
     {"string plus number is numeric", "begin ShowMessage('2' + 3) end.", "5", ""},
     {"format", "begin ShowMessage(Format('%5d|%-4s|%.2f|%x|%%', [42, 'ab', 3.14159, 255])) end.",
      "   42|ab  |3.14|FF|%", ""},
+    // A width no page could hold is a bad format, not a request for gigabytes.
+    {"format width is bounded", "begin ShowMessage(Format('%999999999d', [1])) end.", "",
+     "Неверный формат"},
     // Logic. "and" and "or" short-circuit on a Boolean left side, so the right side may guard.
     {"short circuit",
      "var z: Integer; begin if (z <> 0) and (10 div z > 1) then ShowMessage('no') "
