@@ -11,28 +11,28 @@
 namespace reportengine {
 
 FontSpec FontSpecOf(const TfrxFont& font) {
-    FontSpec spec;
-    spec.Name = font.Name;
-    spec.Size = font.Size();
-    spec.Style = std::uint8_t(font.Style & 0x0F);
-    spec.Color = font.Color;
-    return spec;
+    FontSpec out;
+    out.Name = font.Name;
+    out.Size = font.Size();
+    out.Style = std::uint8_t(font.Style & 0x0F);
+    out.Color = font.Color;
+    return out;
 }
 
 FrameSpec FrameSpecOf(const TfrxFrame& frame) {
-    FrameSpec spec;
-    spec.Typ = std::uint8_t(frame.Typ & 0x0F);
-    spec.Width = frame.Width;
-    spec.Color = frame.Color;
-    spec.Style = FrameStyle(std::clamp(int(frame.Style), 0, int(FrameStyle::Double)));
-    return spec;
+    FrameSpec out;
+    out.Typ = std::uint8_t(frame.Typ & 0x0F);
+    out.Width = frame.Width;
+    out.Color = frame.Color;
+    out.Style = FrameStyle(std::clamp(int(frame.Style), 0, int(FrameStyle::Double)));
+    return out;
 }
 
-const QFont& FontCache::Font(const FontSpec& spec) {
+const QFont& FontCache::Font(const FontSpec& wanted) {
     for (const auto& [key, font] : FFonts)
-        if (key.Size == spec.Size && key.Style == spec.Style && key.Name == spec.Name)
+        if (key.Size == wanted.Size && key.Style == wanted.Style && key.Name == wanted.Name)
             return font;
-    FFonts.emplace_back(spec, FontFor(spec));
+    FFonts.emplace_back(wanted, FontFor(wanted));
     return FFonts.back().second;
 }
 

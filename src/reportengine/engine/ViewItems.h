@@ -21,10 +21,10 @@ namespace reportengine {
 FontSpec FontSpecOf(const TfrxFont& font);
 FrameSpec FrameSpecOf(const TfrxFrame& frame);
 
-// QFonts by spec, so each distinct font is built and measured once per run.
+// QFonts by family, size and style, so each distinct font is built and measured once per run.
 class FontCache {
 public:
-    const QFont& Font(const FontSpec& spec);
+    const QFont& Font(const FontSpec& wanted);
 
 private:
     std::deque<std::pair<FontSpec, QFont>> FFonts;  // a report uses a handful of fonts

@@ -104,16 +104,16 @@ void drawJustified(QPainter& p, const TextLine& l) {
 }
 
 // Each distinct font is built once per device resolution and thread.
-const QFont& deviceFont(const FontSpec& spec, const QPaintDevice* device) {
+const QFont& deviceFont(const FontSpec& font, const QPaintDevice* device) {
     thread_local QHash<QString, QFont> cache;
     const int dpi = device ? device->logicalDpiY() : 96;
-    const QString key = spec.Name + u'|' + QString::number(spec.Size) + u'|' +
-                        QString::number(spec.Style) + u'|' + QString::number(dpi);
+    const QString key = font.Name + u'|' + QString::number(font.Size) + u'|' +
+                        QString::number(font.Style) + u'|' + QString::number(dpi);
     auto it = cache.find(key);
     if (it == cache.end()) {
         if (cache.size() > 256)
             cache.clear();
-        it = cache.insert(key, FontForDevice(spec, device));
+        it = cache.insert(key, FontForDevice(font, device));
     }
     return *it;
 }
